@@ -1,0 +1,74 @@
+#include "frame_loop.h"
+
+#include "gl_api.h"
+#include "scene.h"
+
+int screenWidth = kDefaultWidth;
+int screenHeight = kDefaultHeight;
+bool isRunning = false;
+std::int64_t counterFrequency = 1;
+std::int64_t startCounter = 0;
+float elapsedTime = 0;
+float frameTime = 0;
+int frameCount = 0;
+
+int windowSizeOrDefault(int value, int fallback) { return value == 0 ? fallback : value; }
+
+void startClock(std::int64_t frequency, std::int64_t counter) {
+  counterFrequency = frequency > 0 ? frequency : 1;
+  startCounter = counter;
+}
+
+void advanceClock(std::int64_t counter) {
+  const double now = double(counter - startCounter) / double(counterFrequency);
+  // frameTime is the new, not yet stored time minus the stored previous one.
+  frameTime = float(now - double(elapsedTime));
+  elapsedTime = float(now);
+}
+
+void paintFrame(std::int64_t counter) {
+  advanceClock(counter);
+  renderFrame();
+}
+
+bool frameShown() {
+  ++frameCount;
+  if (frameCount >= kFramesPerRestart) {
+    resetScene();
+    frameCount = 0;
+    return true;
+  }
+  return false;
+}
+
+void resizeView(int width, int height) {
+  screenWidth = width;
+  screenHeight = height;
+  glViewport(0, 0, width, height == 0 ? 1 : height);
+}
+
+void handleSceneKey(int characterCode) {
+  int c = static_cast<signed char>(characterCode);
+  if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+  switch (c) {
+    case 'g': toggleGravity(); break;
+    case 'r': resetScene(); break;
+    case 's': splitAll(); break;
+    default: break;
+  }
+}
+
+FramePacer::FramePacer(std::int64_t frequency, int framesPerSecond)
+    : frequency_(frequency > 0 ? frequency : 1),
+      period_((frequency > 0 ? frequency : 1) / (framesPerSecond > 0 ? framesPerSecond : 60)) {}
+
+std::uint32_t FramePacer::waitMilliseconds(std::int64_t now) const {
+  const std::int64_t remaining = deadline_ - now;
+  if (remaining <= 0) return 0;
+  return std::uint32_t(remaining * 1000 / frequency_);
+}
+
+void FramePacer::frameDrawn(std::int64_t now) {
+  deadline_ += period_;
+  if (deadline_ < now - period_) deadline_ = now;
+}

@@ -1,0 +1,57 @@
+// The renderer's program-wide state and the platform-free steps of its frame loop.
+#pragma once
+
+#include <cstdint>
+
+extern int screenWidth;
+extern int screenHeight;
+extern bool isRunning;
+extern std::int64_t counterFrequency;
+extern std::int64_t startCounter;
+extern float elapsedTime;
+extern float frameTime;
+extern int frameCount;
+
+constexpr int kDefaultWidth = 1024;
+constexpr int kDefaultHeight = 768;
+constexpr int kFramesPerRestart = 401;
+
+// A profile value of 0 (also what a non-number reads as) falls back to the default.
+int windowSizeOrDefault(int value, int fallback);
+
+// Starts the clock just before the first reset.
+void startClock(std::int64_t frequency, std::int64_t counter);
+
+// Reads the new counter value into elapsedTime and frameTime.
+void advanceClock(std::int64_t counter);
+
+// One paint: clock, then the scene's frame. The caller swaps buffers afterwards.
+void paintFrame(std::int64_t counter);
+
+// After the frame is shown: counts it and restarts the picture after every 401 frames.
+// Returns true when it reset the scene.
+bool frameShown();
+
+// The WM_SIZE step: records the client size and sets the viewport.
+void resizeView(int width, int height);
+
+// The WM_CHAR step: "g", "r", "s" in either case act on the scene.
+void handleSceneKey(int characterCode);
+
+// Caps the frame rate with a deadline on the performance counter, so a fast machine
+// still shows the cuts (the restart is counted in frames) and the loop idles between frames.
+class FramePacer {
+ public:
+  FramePacer(std::int64_t frequency, int framesPerSecond);
+
+  // Milliseconds to wait before the next frame; 0 means draw now.
+  std::uint32_t waitMilliseconds(std::int64_t now) const;
+
+  // Moves the deadline on by one period; a deadline left far behind (a stall) restarts at now.
+  void frameDrawn(std::int64_t now);
+
+ private:
+  std::int64_t frequency_;
+  std::int64_t period_;
+  std::int64_t deadline_ = 0;
+};

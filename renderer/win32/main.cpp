@@ -1,0 +1,215 @@
+// Win32 front-end of the renderer: entry point, window procedure, WGL context, clock.
+//  [x] profile reader for the window size, borderless window "Glassfall_VC"
+//  [x] pixel format, WGL context, debugger line about the chosen format
+//  [x] frame loop on the performance counter, paced to 60 frames/s (swap interval + deadline)
+//  [x] keys: Escape ends, g / r / s act on the scene; WM_CLOSE ends through DefWindowProc
+//  [ ] multi-monitor: the window covers the size written by the host, nothing more
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "../frame_loop.h"
+#include "../gl_api.h"
+#include "../scene.h"
+
+namespace {
+
+const char kClassName[] = "Glassfall_VC";
+const char kSettingsPath[] = "C:\\velk_temp\\Glassfall.ini";
+
+HDC deviceContext = nullptr;
+HGLRC renderContext = nullptr;
+
+// The constant part; the rest is completed once, at the first choice of a format.
+PIXELFORMATDESCRIPTOR baseDescriptor() {
+  PIXELFORMATDESCRIPTOR d = {};
+  d.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+  d.nVersion = 1;
+  d.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  d.iPixelType = PFD_TYPE_RGBA;
+  return d;
+}
+PIXELFORMATDESCRIPTOR pixelFormat = baseDescriptor();
+bool pixelFormatCompleted = false;
+
+#ifndef GLASSFALL_UNPACED
+FramePacer* pacer = nullptr;
+#endif
+
+void debugPrintf(const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  OutputDebugStringA(buffer);
+}
+
+std::int64_t readCounter() {
+  LARGE_INTEGER value;
+  QueryPerformanceCounter(&value);
+  return value.QuadPart;
+}
+
+void choosePixelFormat() {
+  const int bitsPerPixel = GetDeviceCaps(deviceContext, BITSPIXEL);
+  if (!pixelFormatCompleted) {
+    pixelFormat.cColorBits = BYTE(bitsPerPixel);
+    pixelFormat.cDepthBits = 16;
+    pixelFormat.iLayerType = PFD_MAIN_PLANE;
+    pixelFormatCompleted = true;
+  }
+  const int index = ChoosePixelFormat(deviceContext, &pixelFormat);
+  debugPrintf("PixelFormat Selected: %d\nBPP: %d\n", index, bitsPerPixel);
+  SetPixelFormat(deviceContext, index, &pixelFormat);
+}
+
+// Where the driver offers it, let the swap itself wait for the display.
+void setSwapInterval() {
+  typedef BOOL(WINAPI * SwapIntervalProc)(int);
+  PROC proc = wglGetProcAddress("wglSwapIntervalEXT");
+  if (proc == nullptr) return;
+#ifdef GLASSFALL_UNPACED
+  const int interval = 0;
+#else
+  const int interval = 1;
+#endif
+  reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(proc))(interval);
+}
+
+void onCreate(HWND window) {
+  deviceContext = GetDC(window);
+  choosePixelFormat();
+  renderContext = wglCreateContext(deviceContext);
+  wglMakeCurrent(deviceContext, renderContext);
+  setSwapInterval();
+}
+
+#ifdef GLASSFALL_BENCH_REPORT
+// Benchmark builds only: frames drawn, wall and CPU seconds, written when the window goes.
+long long benchFrames = 0;
+void writeBenchReport() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](const FILETIME& t) {
+    return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  const double wall = double(readCounter() - startCounter) / double(counterFrequency);
+  if (FILE* out = std::fopen("C:\\velk_temp\\bench_report.txt", "w")) {
+    std::fprintf(out, "frames %lld\nwall %.3f\ncpu %.3f\n", benchFrames, wall, seconds(kernel) + seconds(user));
+    std::fclose(out);
+  }
+}
+#endif
+
+void onDestroy() {
+#ifdef GLASSFALL_BENCH_REPORT
+  writeBenchReport();
+#endif
+  wglMakeCurrent(deviceContext, nullptr);
+  wglDeleteContext(renderContext);
+  PostQuitMessage(0);
+}
+
+void onPaint(HWND window) {
+  if (!isRunning) return;
+  const std::int64_t now = readCounter();
+  paintFrame(now);
+  SwapBuffers(deviceContext);
+  ValidateRect(window, nullptr);
+#ifndef GLASSFALL_UNPACED
+  if (pacer) pacer->frameDrawn(now);
+#endif
+  frameShown();
+#ifdef GLASSFALL_BENCH_REPORT
+  ++benchFrames;
+#endif
+}
+
+void onKeyDown(HWND window, WPARAM key) {
+  if (key == VK_ESCAPE) {
+    DestroyWindow(window);
+    ShowCursor(TRUE);
+  }
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: onCreate(window); return 0;
+    case WM_DESTROY: onDestroy(); return 0;
+    case WM_SIZE: resizeView(LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_PAINT: onPaint(window); return 0;
+    case WM_KEYDOWN: onKeyDown(window, wParam); return 0;
+    case WM_CHAR: handleSceneKey(int(wParam)); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+// Between frames the loop sleeps until the deadline or the next message, whichever comes first.
+bool waitForFrameDeadline() {
+#ifdef GLASSFALL_UNPACED
+  return false;
+#else
+  const DWORD wait = pacer->waitMilliseconds(readCounter());
+  if (wait == 0) return false;
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
+  return true;
+#endif
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  isRunning = false;
+  ShowCursor(FALSE);
+
+  screenWidth = windowSizeOrDefault(
+      int(GetPrivateProfileIntA("Settings", "Width", kDefaultWidth, kSettingsPath)), kDefaultWidth);
+  screenHeight = windowSizeOrDefault(
+      int(GetPrivateProfileIntA("Settings", "Height", kDefaultHeight, kSettingsPath)), kDefaultHeight);
+
+  WNDCLASSA windowClass = {};
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassA(&windowClass)) return 0;
+
+  HWND window = CreateWindowExA(0, kClassName, kClassName, WS_POPUP, 0, 0, screenWidth, screenHeight,
+                                nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) return 0;
+
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  startClock(frequency.QuadPart, readCounter());
+#ifndef GLASSFALL_UNPACED
+  FramePacer framePacer(counterFrequency, 60);
+  pacer = &framePacer;
+#endif
+
+  if (!resetScene()) return 0;
+  isRunning = true;
+
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+  while (message.message != WM_QUIT) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    } else if (!waitForFrameDeadline()) {
+      InvalidateRect(window, nullptr, FALSE);
+    }
+  }
+
+  isRunning = false;
+#ifndef GLASSFALL_UNPACED
+  pacer = nullptr;
+#endif
+  return int(message.wParam);
+}

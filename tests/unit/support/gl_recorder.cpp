@@ -1,0 +1,133 @@
+#include "gl_recorder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
+
+#include "gl_api.h"
+
+namespace {
+
+std::vector<GlCall>& store() {
+  static std::vector<GlCall> calls = [] {
+    std::vector<GlCall> v;
+    v.reserve(1 << 16);  // recording inside renderFrame must not allocate
+    return v;
+  }();
+  return calls;
+}
+
+bool recording = true;
+std::set<unsigned> live;
+unsigned nextName = 1;
+std::unique_ptr<glrec::MipmapUpload> mipmap;
+
+void record(const char* name, std::initializer_list<double> args) {
+  if (!recording) return;
+  GlCall call{name, {}, int(args.size())};
+  int i = 0;
+  for (double a : args) call.args[i++] = a;
+  std::vector<GlCall>& calls = store();
+  if (calls.size() < calls.capacity()) calls.push_back(call);
+}
+
+std::string number(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.9g", v);
+  return buf;
+}
+
+}  // namespace
+
+namespace glrec {
+
+void clear() { store().clear(); }
+const std::vector<GlCall>& calls() { return store(); }
+void setRecording(bool on) { recording = on; }
+
+std::vector<std::string> lines() {
+  std::vector<std::string> out;
+  for (const GlCall& c : store()) {
+    std::string line = std::string(c.name) + "(";
+    for (int i = 0; i < c.argCount; ++i) line += (i ? "," : "") + number(c.args[i]);
+    out.push_back(line + ")");
+  }
+  return out;
+}
+
+std::vector<GlCall> named(const char* name) {
+  std::vector<GlCall> out;
+  for (const GlCall& c : store())
+    if (!std::strcmp(c.name, name)) out.push_back(c);
+  return out;
+}
+
+int liveTextures() { return int(live.size()); }
+void resetTextures() {
+  live.clear();
+  nextName = 1;
+  mipmap.reset();
+}
+const MipmapUpload* lastMipmap() { return mipmap.get(); }
+
+}  // namespace glrec
+
+extern "C" {
+
+void GLAPIENTRY glBegin(GLenum mode) { record("glBegin", {double(mode)}); }
+void GLAPIENTRY glEnd() { record("glEnd", {}); }
+void GLAPIENTRY glPushMatrix() { record("glPushMatrix", {}); }
+void GLAPIENTRY glPopMatrix() { record("glPopMatrix", {}); }
+void GLAPIENTRY glLoadIdentity() { record("glLoadIdentity", {}); }
+void GLAPIENTRY glMatrixMode(GLenum mode) { record("glMatrixMode", {double(mode)}); }
+void GLAPIENTRY glTranslatef(GLfloat x, GLfloat y, GLfloat z) { record("glTranslatef", {x, y, z}); }
+void GLAPIENTRY glRotatef(GLfloat a, GLfloat x, GLfloat y, GLfloat z) { record("glRotatef", {a, x, y, z}); }
+void GLAPIENTRY glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { record("glColor4f", {r, g, b, a}); }
+void GLAPIENTRY glColor4d(GLdouble r, GLdouble g, GLdouble b, GLdouble a) { record("glColor4d", {r, g, b, a}); }
+void GLAPIENTRY glTexCoord2d(GLdouble s, GLdouble t) { record("glTexCoord2d", {s, t}); }
+void GLAPIENTRY glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w) { record("glVertex4f", {x, y, z, w}); }
+void GLAPIENTRY glClear(GLbitfield mask) { record("glClear", {double(mask)}); }
+void GLAPIENTRY glDepthFunc(GLenum func) { record("glDepthFunc", {double(func)}); }
+void GLAPIENTRY glEnable(GLenum cap) { record("glEnable", {double(cap)}); }
+void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { record("glViewport", {double(x), double(y), double(w), double(h)}); }
+void GLAPIENTRY glBindTexture(GLenum target, GLuint name) { record("glBindTexture", {double(target), double(name)}); }
+void GLAPIENTRY glTexParameterf(GLenum target, GLenum pname, GLfloat value) {
+  record("glTexParameterf", {double(target), double(pname), value});
+}
+void GLAPIENTRY glPixelStorei(GLenum pname, GLint value) { record("glPixelStorei", {double(pname), double(value)}); }
+void GLAPIENTRY glGenTextures(GLsizei n, GLuint* names) {
+  for (GLsizei i = 0; i < n; ++i) {
+    names[i] = nextName++;
+    live.insert(names[i]);
+  }
+  record("glGenTextures", {double(n)});
+}
+void GLAPIENTRY glDeleteTextures(GLsizei n, const GLuint* names) {
+  for (GLsizei i = 0; i < n; ++i) live.erase(names[i]);
+  record("glDeleteTextures", {double(n), n > 0 ? double(names[0]) : -1.0});
+}
+void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
+  record("gluPerspective", {fovy, aspect, zNear, zFar});
+}
+GLint GLAPIENTRY gluBuild2DMipmaps(GLenum target, GLint components, GLint width, GLint height, GLenum format,
+                                   GLenum type, const void* data) {
+  record("gluBuild2DMipmaps", {double(target), double(components), double(width), double(height), double(format),
+                               double(type)});
+  mipmap = std::make_unique<glrec::MipmapUpload>();
+  mipmap->components = components;
+  mipmap->width = width;
+  mipmap->height = height;
+  mipmap->format = format;
+  mipmap->type = type;
+  // Like the real builder: a negative size is refused before any pixel is read.
+  if (width <= 0 || height <= 0) return GLU_INVALID_VALUE;
+  const size_t row = (size_t(width) * 3 + 3) / 4 * 4;
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  // Touch every byte the real builder reads, so a short buffer shows up under ASan.
+  mipmap->pixels.assign(bytes, bytes + row * size_t(height));
+  return 0;
+}
+
+}  // extern "C"

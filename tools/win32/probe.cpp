@@ -1,0 +1,98 @@
+// Window probe for the end-to-end tests: finds top-level windows by title and sends them
+// messages from a separate process, the way the host and the system do.
+//
+//   gfprobe find TITLE              prints "hwnd x y width height clientW clientH", exit 1 if none
+//   gfprobe wait TITLE MS           waits until the window exists (then prints like find)
+//   gfprobe gone TITLE MS           waits until no such window exists
+//   gfprobe close TITLE             posts WM_CLOSE
+//   gfprobe key TITLE VK            posts WM_KEYDOWN + WM_KEYUP with the virtual key (decimal)
+//   gfprobe char TITLE C            posts WM_CHAR with the first byte of C
+//   gfprobe text TITLE              prints the window's text and its children's, one per line (UTF-8)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::wstring widen(const char* utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], n);
+  return out;
+}
+
+std::string narrow(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+HWND findTitle(const char* title) { return FindWindowW(nullptr, widen(title).c_str()); }
+
+void printWindow(HWND window) {
+  RECT r, c;
+  GetWindowRect(window, &r);
+  GetClientRect(window, &c);
+  std::printf("%llu %ld %ld %ld %ld %ld %ld\n", (unsigned long long)(ULONG_PTR)window, r.left, r.top,
+              r.right - r.left, r.bottom - r.top, c.right, c.bottom);
+}
+
+BOOL CALLBACK printChildText(HWND child, LPARAM) {
+  wchar_t text[1024];
+  GetWindowTextW(child, text, 1024);
+  std::printf("%s\n", narrow(text).c_str());
+  return TRUE;
+}
+
+int waitFor(const char* title, int ms, bool present) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND window = findTitle(title);
+    if ((window != nullptr) == present) {
+      if (window) printWindow(window);
+      return 0;
+    }
+    if (int(GetTickCount() - start) > ms) return 1;
+    Sleep(20);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: gfprobe find|wait|gone|close|key|char|text TITLE [ARG]\n");
+    return 2;
+  }
+  const char* verb = argv[1];
+  const char* title = argv[2];
+  const char* arg = argc > 3 ? argv[3] : "";
+  if (!std::strcmp(verb, "wait")) return waitFor(title, std::atoi(arg), true);
+  if (!std::strcmp(verb, "gone")) return waitFor(title, std::atoi(arg), false);
+
+  HWND window = findTitle(title);
+  if (window == nullptr) return 1;
+  if (!std::strcmp(verb, "find")) {
+    printWindow(window);
+  } else if (!std::strcmp(verb, "close")) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  } else if (!std::strcmp(verb, "key")) {
+    const WPARAM vk = WPARAM(std::atoi(arg));
+    PostMessageW(window, WM_KEYDOWN, vk, 1);
+    PostMessageW(window, WM_KEYUP, vk, LPARAM(0xC0000001u));
+  } else if (!std::strcmp(verb, "char")) {
+    PostMessageA(window, WM_CHAR, WPARAM((unsigned char)arg[0]), 1);
+  } else if (!std::strcmp(verb, "text")) {
+    wchar_t text[1024];
+    GetWindowTextW(window, text, 1024);
+    std::printf("%s\n", narrow(text).c_str());
+    EnumChildWindows(window, printChildText, 0);
+  } else {
+    return 2;
+  }
+  return 0;
+}
