@@ -1,0 +1,366 @@
+"""End-to-end harness: the Windows programs under Wine on a private Xvfb display.
+
+One session (Xvfb + Wine prefix + persistent wineserver) serves a whole test run. ctest
+starts it in a setup fixture (`gfharness.py start`) and ends it in a cleanup fixture
+(`gfharness.py stop`); a test file run by hand starts its own and ends it at exit.
+Everything the session starts is recorded in its state file, and only that is stopped.
+
+Pictures are read through ImageMagick into plain RGB bytes; comparisons are numeric.
+"""
+
+import atexit
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD_WIN = ROOT / "build" / "windows"
+BIN = BUILD_WIN / "bin"
+TOOLS = BUILD_WIN / "tools"
+OUT = ROOT / "out"
+STATE_DIR = ROOT / "build" / "e2e"
+STATE_FILE = STATE_DIR / "session.json"
+
+SCREEN = (1280, 1024)
+JA_LOCALE = "ja_JP.UTF-8"
+
+
+# --------------------------------------------------------------------------- waiting
+
+def wait_until(condition, timeout, interval=0.05, what="condition"):
+    """Polls `condition` until it returns a truthy value; raises after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out after {timeout:.1f}s waiting for {what}")
+        time.sleep(interval)
+
+
+# --------------------------------------------------------------------------- session
+
+def _free_display():
+    for n in range(91, 160):
+        if not Path(f"/tmp/.X{n}-lock").exists() and not Path(f"/tmp/.X11-unix/X{n}").exists():
+            return n
+    raise RuntimeError("no free X display number")
+
+
+def _ensure_locale():
+    """Wine gives code page 932 only when the glibc locale exists."""
+    out = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
+    if "ja_jp.utf8" in out:
+        return True
+    if os.geteuid() == 0:
+        r = subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", JA_LOCALE], capture_output=True)
+        return r.returncode == 0
+    return False
+
+
+class Session:
+    def __init__(self, display, prefix, xvfb_pid, screen, owned=True):
+        self.display = display
+        self.prefix = Path(prefix)
+        self.xvfb_pid = xvfb_pid
+        self.screen = tuple(screen)
+        self.owned = owned
+
+    # -- life cycle
+    @classmethod
+    def start(cls, screen=SCREEN, prefix=None, state_file=None):
+        display = _free_display()
+        prefix = Path(prefix or (STATE_DIR / "prefix"))
+        prefix.parent.mkdir(parents=True, exist_ok=True)
+        log = open(STATE_DIR / f"xvfb-{display}.log", "w")
+        xvfb = subprocess.Popen(
+            ["Xvfb", f":{display}", "-screen", "0", f"{screen[0]}x{screen[1]}x24", "-nolisten", "tcp", "-noreset"],
+            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        session = cls(display, prefix, xvfb.pid, screen)
+        wait_until(lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or xvfb.poll() is not None, 20,
+                   what="Xvfb socket")
+        if xvfb.poll() is not None:
+            raise RuntimeError(f"Xvfb :{display} failed to start")
+        _ensure_locale()
+        if not (prefix / "system.reg").exists():
+            subprocess.run(["wineboot", "-i"], env=session.env(), check=True, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        # Persistent, so each program start does not pay for a new wineserver (exit 2: already up).
+        # Its daemon must not hold our output pipes open, or ctest waits for it forever.
+        subprocess.run(["wineserver", "-p"], env=session.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        session.velk_temp.mkdir(parents=True, exist_ok=True)
+        # Warm-up: the first program of a new wineserver starts the prefix's services (slow).
+        subprocess.run(["wine", str(TOOLS / "gfprobe.exe"), "find", "-"], env=session.env(),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=300)
+        if state_file:
+            Path(state_file).write_text(json.dumps(session.to_json()))
+        return session
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        try:
+            os.kill(self.xvfb_pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+
+    def to_json(self):
+        return {"display": self.display, "prefix": str(self.prefix), "xvfb_pid": self.xvfb_pid,
+                "screen": list(self.screen)}
+
+    # -- environment
+    def env(self, **extra):
+        env = dict(os.environ)
+        env.update({
+            "DISPLAY": f":{self.display}",
+            "WINEPREFIX": str(self.prefix),
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "LANG": JA_LOCALE,
+            "LC_ALL": JA_LOCALE,
+        })
+        env.update(extra)
+        return env
+
+    @property
+    def drive_c(self):
+        return self.prefix / "drive_c"
+
+    @property
+    def velk_temp(self):
+        return self.drive_c / "velk_temp"
+
+    def clear_velk_temp(self):
+        if self.velk_temp.exists():
+            shutil.rmtree(self.velk_temp)
+        self.velk_temp.mkdir(parents=True)
+
+    def write_settings(self, **values):
+        """Writes Glassfall.ini; keys as given, bytes in the Japanese ANSI code page."""
+        lines = ["[Settings]"] + [f"{k}={v}" for k, v in values.items()]
+        self.velk_temp.mkdir(parents=True, exist_ok=True)
+        (self.velk_temp / "Glassfall.ini").write_bytes(("\r\n".join(lines) + "\r\n").encode("cp932"))
+
+    # -- programs
+    def start_program(self, exe, *args, cwd=None, env=None):
+        """Starts a Windows program under Wine; returns the Popen of the `wine` process."""
+        return subprocess.Popen(["wine", str(exe), *map(str, args)], env=env or self.env(),
+                                cwd=str(cwd) if cwd else None, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def run_program(self, exe, *args, timeout=60, cwd=None):
+        return subprocess.run(["wine", str(exe), *map(str, args)], env=self.env(), capture_output=True,
+                              timeout=timeout, cwd=str(cwd) if cwd else None)
+
+    def probe(self, verb, title, arg=None, timeout=60):
+        args = [verb, title] + ([str(arg)] if arg is not None else [])
+        r = self.run_program(TOOLS / "gfprobe.exe", *args, timeout=timeout)
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    def find_window(self, title):
+        rc, out = self.probe("find", title)
+        return Window.parse(out) if rc == 0 else None
+
+    def wait_window(self, title, timeout=15):
+        rc, out = self.probe("wait", title, int(timeout * 1000), timeout=timeout + 30)
+        if rc != 0:
+            raise TimeoutError(f"window {title!r} did not appear within {timeout}s")
+        return Window.parse(out)
+
+    def wait_gone(self, title, timeout=5):
+        rc, _ = self.probe("gone", title, int(timeout * 1000), timeout=timeout + 30)
+        return rc == 0
+
+    def window_text(self, title):
+        rc, out = self.probe("text", title)
+        return out.splitlines() if rc == 0 else None
+
+    # -- input
+    def xdotool(self, *args, check=True):
+        return subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True, check=check,
+                              timeout=30)
+
+    def focus(self, title):
+        """Gives the X input focus to the window with this title. With no window manager
+        nothing else does, and a new Wine window does not always take it itself."""
+        ids = self.xdotool("search", "--name", f"^{title}$", check=False).stdout.split()
+        for wid in ids:
+            self.xdotool("windowfocus", wid.decode(), check=False)
+        return bool(ids)
+
+    def key(self, *keys, window=None):
+        """Real key presses on the X display, to `window` (a title) when given."""
+        if window:
+            self.focus(window)
+        self.xdotool("key", *keys)
+
+    # -- pictures
+    def screenshot(self, save_as=None):
+        raw = subprocess.run(["import", "-display", f":{self.display}", "-window", "root", "-depth", "8", "ppm:-"],
+                             capture_output=True, check=True, timeout=60).stdout
+        image = Image.from_ppm(raw)
+        if save_as:
+            image.save(save_as)
+        return image
+
+
+_current = None
+
+
+def session():
+    """The run's shared session: the one ctest started, or one of our own for this process."""
+    global _current
+    if _current:
+        return _current
+    state = os.environ.get("GLASSFALL_E2E_STATE", str(STATE_FILE))
+    if Path(state).exists():
+        data = json.loads(Path(state).read_text())
+        try:
+            os.kill(data["xvfb_pid"], 0)
+            _current = Session(data["display"], data["prefix"], data["xvfb_pid"], data["screen"], owned=False)
+            return _current
+        except ProcessLookupError:
+            pass
+    STATE_DIR.mkdir(parents=True, exist_ok=True)
+    _current = Session.start()
+    atexit.register(_current.stop)
+    return _current
+
+
+class Window:
+    def __init__(self, hwnd, x, y, w, h, cw, ch):
+        self.hwnd, self.x, self.y, self.w, self.h, self.client_w, self.client_h = hwnd, x, y, w, h, cw, ch
+
+    @classmethod
+    def parse(cls, text):
+        return cls(*map(int, text.split()[:7]))
+
+    def __repr__(self):
+        return f"Window({self.hwnd}, {self.x},{self.y} {self.w}x{self.h})"
+
+
+# --------------------------------------------------------------------------- images
+
+class Image:
+    """An RGB picture held as bytes, row by row from the top."""
+
+    def __init__(self, width, height, data):
+        self.width, self.height, self.data = width, height, bytes(data)
+
+    @classmethod
+    def from_ppm(cls, raw):
+        tokens, pos = [], 0
+        while len(tokens) < 4:
+            while raw[pos:pos + 1].isspace():
+                pos += 1
+            if raw[pos:pos + 1] == b"#":
+                pos = raw.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not raw[end:end + 1].isspace():
+                end += 1
+            tokens.append(raw[pos:end])
+            pos = end
+        if tokens[0] != b"P6" or int(tokens[3]) != 255:
+            raise ValueError("expected an 8-bit binary PPM")
+        width, height = int(tokens[1]), int(tokens[2])
+        return cls(width, height, raw[pos + 1:pos + 1 + width * height * 3])
+
+    @classmethod
+    def load(cls, path):
+        raw = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
+        return cls.from_ppm(raw)
+
+    def save(self, path):
+        path = Path(path)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        ppm = f"P6\n{self.width} {self.height}\n255\n".encode() + self.data
+        if path.suffix == ".ppm":
+            path.write_bytes(ppm)
+        else:
+            subprocess.run(["convert", "ppm:-", str(path)], input=ppm, check=True)
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def crop(self, x, y, w, h):
+        rows = [self.data[((y + r) * self.width + x) * 3:((y + r) * self.width + x + w) * 3] for r in range(h)]
+        return Image(w, h, b"".join(rows))
+
+    def resized(self, w, h):
+        """Scaled with ImageMagick (plain, no aspect keeping): for comparing with a window's content."""
+        ppm = f"P6\n{self.width} {self.height}\n255\n".encode() + self.data
+        raw = subprocess.run(["convert", "ppm:-", "-resize", f"{w}x{h}!", "ppm:-"], input=ppm,
+                             capture_output=True, check=True).stdout
+        return Image.from_ppm(raw)
+
+    def mean(self):
+        """Mean of each channel."""
+        n = self.width * self.height
+        return tuple(sum(self.data[c::3]) / n for c in range(3))
+
+    def fraction(self, predicate):
+        """Share of pixels (r, g, b) for which predicate holds."""
+        d = self.data
+        hits = sum(1 for i in range(0, len(d), 3) if predicate(d[i], d[i + 1], d[i + 2]))
+        return hits / (self.width * self.height)
+
+    def dark_fraction(self, limit=16):
+        """Share of pixels whose channels are all below `limit` (fast path over bytes)."""
+        d = self.data
+        table = bytes(1 if v < limit else 0 for v in range(256))
+        marks = d.translate(table)
+        dark = sum(1 for i in range(0, len(marks), 3) if marks[i] and marks[i + 1] and marks[i + 2])
+        return dark / (self.width * self.height)
+
+    def mean_abs_diff(self, other):
+        """Mean absolute difference per channel against a picture of the same size."""
+        if (self.width, self.height) != (other.width, other.height):
+            raise ValueError("sizes differ")
+        a, b = self.data, other.data
+        return sum(abs(x - y) for x, y in zip(a, b)) / len(a)
+
+    def differs_from(self, other, threshold=2.0):
+        return self.mean_abs_diff(other) > threshold
+
+
+def contact_sheet(paths, out_path, tile="4x", geometry="320x240+4+4"):
+    """Puts screenshots side by side in one PNG (ImageMagick montage)."""
+    subprocess.run(["montage", *map(str, paths), "-tile", tile, "-geometry", geometry,
+                    "-background", "#202020", str(out_path)], check=True)
+
+
+# --------------------------------------------------------------------------- command line
+
+def main(argv):
+    STATE_DIR.mkdir(parents=True, exist_ok=True)
+    if argv[1:2] == ["start"]:
+        if STATE_FILE.exists():
+            old = json.loads(STATE_FILE.read_text())
+            Session(old["display"], old["prefix"], old["xvfb_pid"], old["screen"]).stop()
+            STATE_FILE.unlink()
+        s = Session.start(state_file=STATE_FILE)
+        print(f"e2e session: display :{s.display}, prefix {s.prefix}")
+        return 0
+    if argv[1:2] == ["stop"]:
+        if STATE_FILE.exists():
+            data = json.loads(STATE_FILE.read_text())
+            Session(data["display"], data["prefix"], data["xvfb_pid"], data["screen"]).stop()
+            STATE_FILE.unlink()
+        print("e2e session stopped")
+        return 0
+    print("usage: gfharness.py start|stop", file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
