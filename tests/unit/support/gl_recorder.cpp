@@ -10,19 +10,21 @@
 
 namespace {
 
+// The recorder's state is never destroyed: static objects of the code under test (the
+// snapshot texture) still call GL from their destructors at exit.
 std::vector<GlCall>& store() {
-  static std::vector<GlCall> calls = [] {
-    std::vector<GlCall> v;
-    v.reserve(1 << 16);  // recording inside renderFrame must not allocate
+  static std::vector<GlCall>* calls = [] {
+    auto* v = new std::vector<GlCall>;
+    v->reserve(1 << 16);  // recording inside renderFrame must not allocate
     return v;
   }();
-  return calls;
+  return *calls;
 }
 
 bool recording = true;
-std::set<unsigned> live;
+std::set<unsigned>& live = *new std::set<unsigned>;
 unsigned nextName = 1;
-std::unique_ptr<glrec::MipmapUpload> mipmap;
+std::unique_ptr<glrec::MipmapUpload>& mipmap = *new std::unique_ptr<glrec::MipmapUpload>;
 
 void record(const char* name, std::initializer_list<double> args) {
   if (!recording) return;

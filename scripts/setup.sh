@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what Glassfall's build, tests and demo need on Debian 12, when missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+missing=()
+while read -r pkg; do
+  [[ -z "$pkg" || "$pkg" == \#* ]] && continue
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+done < "$here/packages.txt"
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine uses the Japanese ANSI code page (932) only when this glibc locale exists.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
+  "${sudo_cmd[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
