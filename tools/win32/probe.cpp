@@ -8,6 +8,8 @@
 //   gfprobe key TITLE VK            posts WM_KEYDOWN + WM_KEYUP with the virtual key (decimal)
 //   gfprobe char TITLE C            posts WM_CHAR with the first byte of C
 //   gfprobe text TITLE              prints the window's text and its children's, one per line (UTF-8)
+//   gfprobe children TITLE          prints "hwnd x y width height class|text" for each direct child
+//   gfprobe exists HWND             exit 0 when the decimal handle names a window
 #include <windows.h>
 
 #include <cstdio>
@@ -41,6 +43,19 @@ void printWindow(HWND window) {
               r.right - r.left, r.bottom - r.top, c.right, c.bottom);
 }
 
+BOOL CALLBACK printChild(HWND child, LPARAM parent) {
+  // GetParent would name the owner of a window that keeps WS_POPUP beside WS_CHILD.
+  if (GetAncestor(child, GA_PARENT) != HWND(parent)) return TRUE;
+  RECT r;
+  GetWindowRect(child, &r);
+  wchar_t cls[256], text[1024];
+  GetClassNameW(child, cls, 256);
+  GetWindowTextW(child, text, 1024);
+  std::printf("%llu %ld %ld %ld %ld %s|%s\n", (unsigned long long)(ULONG_PTR)child, r.left, r.top, r.right - r.left,
+              r.bottom - r.top, narrow(cls).c_str(), narrow(text).c_str());
+  return TRUE;
+}
+
 BOOL CALLBACK printChildText(HWND child, LPARAM) {
   wchar_t text[1024];
   GetWindowTextW(child, text, 1024);
@@ -65,7 +80,7 @@ int waitFor(const char* title, int ms, bool present) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: gfprobe find|wait|gone|close|key|char|text TITLE [ARG]\n");
+    std::fprintf(stderr, "usage: gfprobe find|wait|gone|close|key|char|text|children TITLE [ARG] | exists HWND\n");
     return 2;
   }
   const char* verb = argv[1];
@@ -73,6 +88,7 @@ int main(int argc, char** argv) {
   const char* arg = argc > 3 ? argv[3] : "";
   if (!std::strcmp(verb, "wait")) return waitFor(title, std::atoi(arg), true);
   if (!std::strcmp(verb, "gone")) return waitFor(title, std::atoi(arg), false);
+  if (!std::strcmp(verb, "exists")) return IsWindow(HWND(ULONG_PTR(std::strtoull(title, nullptr, 10)))) ? 0 : 1;
 
   HWND window = findTitle(title);
   if (window == nullptr) return 1;
@@ -86,6 +102,8 @@ int main(int argc, char** argv) {
     PostMessageW(window, WM_KEYUP, vk, LPARAM(0xC0000001u));
   } else if (!std::strcmp(verb, "char")) {
     PostMessageA(window, WM_CHAR, WPARAM((unsigned char)arg[0]), 1);
+  } else if (!std::strcmp(verb, "children")) {
+    EnumChildWindows(window, printChild, LPARAM(window));
   } else if (!std::strcmp(verb, "text")) {
     wchar_t text[1024];
     GetWindowTextW(window, text, 1024);

@@ -1,0 +1,3 @@
+// Resource number of the embedded preview picture.
+#pragma once
+#define kPreviewPictureResource 101
