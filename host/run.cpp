@@ -1,0 +1,38 @@
+#include "run.h"
+
+#include "settings.h"
+#include "startup.h"
+
+bool RendererWatch::tick(bool windowPresent, std::uint32_t nowMs) {
+  if (windowPresent) {
+    seen_ = true;
+    return false;
+  }
+  // Unsigned difference: right across the wrap of the millisecond counter.
+  return seen_ || std::uint32_t(nowMs - startMs_) >= kStartGraceMs;
+}
+
+std::string quotedCommandLine(const std::string& path) { return "\"" + path + "\""; }
+
+const char* ScreensaverRun::rendererTitle() { return kRendererWindowTitle; }
+
+void ScreensaverRun::load() {
+  int width = 0, height = 0;
+  system_.screenSizePixels(width, height);
+  system_.sizeToScreen(width, height);
+  system_.captureDesktopTurned(width, height);
+  system_.saveMaster(kSnapshotFile);
+  const std::string renderer = rendererPath(state_.programFolder);
+  system_.startProgram(renderer, quotedCommandLine(renderer));
+  hooks_.onLoad(timers_);
+}
+
+void ScreensaverRun::end() {
+  if (ended_) return;
+  ended_ = true;
+  hooks_.onEnd(timers_);
+  // The count after hiding is normally -1, which as a flag shows the cursor again.
+  if (state_.mode == "S" && state_.cursorCount) {
+    state_.cursorCount = system_.showCursor(*state_.cursorCount != 0);
+  }
+}

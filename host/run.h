@@ -1,0 +1,68 @@
+// The screensaver run carried by the hidden run window: capture, snapshot, renderer start,
+// the renderer watch and the end steps, over the system calls they need.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "run_hooks.h"
+
+struct HostState;
+
+class RunSystem {
+ public:
+  virtual ~RunSystem() = default;
+  virtual void screenSizePixels(int& width, int& height) = 0;
+  // Sizes the run window to the screen and its picture area Master to width x height.
+  virtual void sizeToScreen(int width, int height) = 0;
+  // Copies the desktop into Master turned by 180 degrees.
+  virtual void captureDesktopTurned(int width, int height) = 0;
+  virtual void saveMaster(const std::string& path) = 0;
+  // Starts a program in a normal window with focus and forgets it.
+  virtual void startProgram(const std::string& applicationName, const std::string& commandLine) = 0;
+  virtual bool windowExists(const std::string& title) = 0;
+  virtual std::int32_t showCursor(bool show) = 0;
+};
+
+// Decides from the ticks of Timer3 when the renderer has gone. A renderer is given a start
+// grace: the run ends on a missing window only once the window has been seen, or when it
+// has not appeared within the grace (a renderer that never started still ends the run).
+class RendererWatch {
+ public:
+  static const std::uint32_t kIntervalMs = 500;
+  static const std::uint32_t kStartGraceMs = 10000;
+
+  explicit RendererWatch(std::uint32_t startMs) : startMs_(startMs) {}
+  // True when the run should end now.
+  bool tick(bool windowPresent, std::uint32_t nowMs);
+
+ private:
+  std::uint32_t startMs_;
+  bool seen_ = false;
+};
+
+// Command line for starting a program by full path: the path in quotes, so that a folder
+// with blanks cannot be read as a shorter program name.
+std::string quotedCommandLine(const std::string& path);
+
+class ScreensaverRun {
+ public:
+  ScreensaverRun(HostState& state, RunSystem& system, RunHooks& hooks, RunTimers& timers, std::uint32_t nowMs)
+      : state_(state), system_(system), hooks_(hooks), timers_(timers), watch_(nowMs) {}
+
+  // The load steps, run once when the run window is made.
+  void load();
+  // One tick of Timer3; true when the run window should close.
+  bool watchTick(std::uint32_t nowMs) { return watch_.tick(system_.windowExists(rendererTitle()), nowMs); }
+  // The end steps up to the program end, which the caller does.
+  void end();
+
+ private:
+  static const char* rendererTitle();
+  HostState& state_;
+  RunSystem& system_;
+  RunHooks& hooks_;
+  RunTimers& timers_;
+  RendererWatch watch_;
+  bool ended_ = false;
+};

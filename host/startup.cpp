@@ -1,0 +1,49 @@
+#include "startup.h"
+
+#include "command_line.h"
+#include "music/music_settings.h"
+#include "settings.h"
+
+const char kRunWindowTitle[] = "Glassfall_Main";
+const char kDialogWindowTitle[] = "■Glassfall■";
+const char kRendererWindowTitle[] = "Glassfall_VC";
+const char kRendererFileName[] = "Glassfall.dll";
+const char kProgramTitle[] = "Glassfall (ScreenSaver)";
+const char kMissingRendererMessage[] = "Glassfall.dll が同じﾌｫﾙﾀﾞに見つかりません！";
+
+HostState host;
+
+std::string rendererPath(const std::string& programFolder) {
+  return programFolder + "\\" + kRendererFileName;
+}
+
+StartupOutcome runStartup(HostState& state, StartupSystem& system, HostFiles& files) {
+  if (system.windowExists(kRunWindowTitle) || system.windowExists(kDialogWindowTitle)) {
+    return StartupOutcome::EndProgram;
+  }
+  state.mode = modeLetter(state.argument);
+  if (state.mode == "P") {
+    return system.startPreview(previewHandle(state.argument)) ? StartupOutcome::KeepRunning
+                                                               : StartupOutcome::EndProgram;
+  }
+
+  system.createFolder(kTempFolder);
+  LoadMusicSettings(files, state.programFolder);
+  if (!FileExists(files, rendererPath(state.programFolder))) {
+    system.messageBox(kMissingRendererMessage, kProgramTitle);
+    return StartupOutcome::EndProgram;
+  }
+  if (state.mode == "C") {
+    system.showSettingsDialogModal();
+    return StartupOutcome::EndProgram;
+  }
+  if (!state.argument.empty() && state.mode != "S") return StartupOutcome::EndProgram;
+
+  if (state.mode == "S") state.cursorCount = system.showCursor(false);
+  int width = 0, height = 0;
+  system.screenSizePixels(width, height);
+  // Held as 16-bit values, as the renderer reads them back.
+  WriteIni(files, kSettingsSection, kKeyWidth, std::to_string(std::int16_t(width)), kSettingsFile);
+  WriteIni(files, kSettingsSection, kKeyHeight, std::to_string(std::int16_t(height)), kSettingsFile);
+  return system.createRunWindow() ? StartupOutcome::KeepRunning : StartupOutcome::EndProgram;
+}

@@ -1,0 +1,150 @@
+#include "host_system.h"
+
+#include "preview_window.h"
+
+#include "services.h"
+#include "text_win32.h"
+
+namespace {
+
+std::int64_t counterNow() {
+  LARGE_INTEGER value;
+  QueryPerformanceCounter(&value);
+  return value.QuadPart;
+}
+
+double counterMilliseconds(std::int64_t ticks) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * double(ticks) / double(frequency.QuadPart);
+}
+
+double captureSaveMs = 0;
+
+}  // namespace
+
+double lastCaptureSaveMilliseconds() { return captureSaveMs; }
+
+// ------------------------------------------------------------------ settings files
+
+void Win32HostFiles::getProfileString(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue, char* buffer, std::size_t size,
+                                      const std::string& file) {
+  GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer, DWORD(size), file.c_str());
+}
+
+void Win32HostFiles::writeProfileString(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& file) {
+  WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+}
+
+bool Win32HostFiles::canOpenForReading(const std::string& path) {
+  // A folder does not open without backup semantics, so it counts as missing.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const bool opened = file != INVALID_HANDLE_VALUE;
+  if (opened) CloseHandle(file);
+  SetLastError(0);
+  return opened;
+}
+
+std::string Win32HostFiles::toAnsi(const std::string& utf8) { return ::toAnsi(utf8); }
+std::string Win32HostFiles::fromAnsi(const std::string& ansi) { return ::fromAnsi(ansi); }
+
+// ------------------------------------------------------------------ run window
+
+std::function<void()> RunWindow::beforeLoad;
+
+RunWindow::RunWindow(HostState& state, RunHooks& hooks) : state_(state), hooks_(hooks) {
+  timer1_.reset(new WindowTimer(*this, 1000, [this] { hooks_.onTimer1(*this); }));
+  timer2_.reset(new WindowTimer(*this, 200, [this] { hooks_.onTimer2(*this); }));
+  timer3_.reset(new WindowTimer(*this, RendererWatch::kIntervalMs, [this] { onWatchTick(); }));
+  timer3_->setEnabled(true);  // on from creation
+}
+
+RunWindow::~RunWindow() = default;
+
+bool RunWindow::create() { return Window::create(L"Glassfall_S", kRunWindowTitle, WS_POPUP); }
+
+void RunWindow::onLoad() {
+  if (beforeLoad) beforeLoad();
+  run_.reset(new ScreensaverRun(state_, *this, hooks_, *this, GetTickCount()));
+  run_->load();
+}
+
+void RunWindow::onWatchTick() {
+  if (!run_ || !run_->watchTick(GetTickCount())) return;
+  timer3_->setEnabled(false);
+  requestClose();
+}
+
+bool RunWindow::onCloseRequest() {
+  if (run_) run_->end();
+  endProgram();
+}
+
+void RunWindow::screenSizePixels(int& width, int& height) { primaryScreenPixels(width, height); }
+
+void RunWindow::sizeToScreen(int width, int height) {
+  setBoundsPixels(0, 0, width, height);
+  RECT inner = {0, 0, width, height};
+  if (handle()) GetClientRect(handle(), &inner);
+  master_.resize(inner.right, inner.bottom);
+}
+
+void RunWindow::captureDesktopTurned(int, int) {
+  captureStart_ = counterNow();
+  const int width = master_.width(), height = master_.height();
+  HWND desktop = GetDesktopWindow();
+  HDC screen = GetDC(desktop);
+  if (!screen) return;
+  if (master_.dc()) {
+    SetStretchBltMode(master_.dc(), COLORONCOLOR);
+    // Negative extents mirror both axes: the screen's top-left lands at the picture's bottom-right.
+    StretchBlt(master_.dc(), width, height, -width, -height, screen, 0, 0, width, height, SRCCOPY);
+  }
+  ReleaseDC(desktop, screen);
+}
+
+void RunWindow::saveMaster(const std::string& path) {
+  master_.saveAsBitmap(::toAnsi(path));
+  captureSaveMs = counterMilliseconds(counterNow() - captureStart_);
+}
+
+void RunWindow::startProgram(const std::string& applicationName, const std::string& commandLine) {
+  ::startProgram(applicationName, commandLine);
+}
+
+bool RunWindow::windowExists(const std::string& title) { return topLevelWindowExists(title); }
+
+std::int32_t RunWindow::showCursor(bool show) { return ShowCursor(show ? TRUE : FALSE); }
+
+void RunWindow::setEnabled(RunTimer which, bool enabled) { timer(which).setEnabled(enabled); }
+
+bool RunWindow::isEnabled(RunTimer which) const { return timer(which).isEnabled(); }
+
+// ------------------------------------------------------------------ start-up
+
+bool Win32StartupSystem::windowExists(const std::string& title) { return topLevelWindowExists(title); }
+
+void Win32StartupSystem::createFolder(const std::string& path) { ::createFolder(path); }
+
+std::int32_t Win32StartupSystem::showCursor(bool show) { return ShowCursor(show ? TRUE : FALSE); }
+
+void Win32StartupSystem::messageBox(const std::string& text, const std::string& title) { showMessage(text, title); }
+
+void Win32StartupSystem::screenSizePixels(int& width, int& height) { primaryScreenPixels(width, height); }
+
+bool Win32StartupSystem::startPreview(std::int32_t parentHandle) {
+  return startPreviewWindow(HWND(LONG_PTR(parentHandle)));
+}
+
+// Likewise the settings dialog: the configure mode ends after the renderer check.
+void Win32StartupSystem::showSettingsDialogModal() {}
+
+bool Win32StartupSystem::createRunWindow() {
+  runWindow_.reset(new RunWindow(state_, hooks_));
+  if (runWindow_->create()) return true;
+  runWindow_.reset();
+  return false;
+}

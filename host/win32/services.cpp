@@ -1,0 +1,67 @@
+#define WIN32_LEAN_AND_MEAN
+#include "services.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "command_line.h"
+#include "settings.h"
+#include "text_win32.h"
+
+std::string programArgumentText() { return argumentText(fromAnsi(GetCommandLineA())); }
+
+std::string programFolder() {
+  std::vector<char> path(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
+    if (n == 0) return std::string();
+    if (n < path.size()) return FolderOf(fromAnsi(std::string(path.data(), n)));
+    path.resize(path.size() * 2);
+  }
+}
+
+void showMessage(const std::string& text, const std::string& title) {
+  MessageBoxW(nullptr, toWide(text).c_str(), toWide(title).c_str(), MB_OK | MB_SETFOREGROUND);
+}
+
+void createFolder(const std::string& path) { CreateDirectoryA(toAnsi(path).c_str(), nullptr); }
+
+bool startProgram(const std::string& applicationName, const std::string& commandLine) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process = {};
+  const std::string application = toAnsi(applicationName);
+  std::string command = toAnsi(commandLine);  // CreateProcessA may write into it
+  // The program we start is to take the focus from us.
+  AllowSetForegroundWindow(ASFW_ANY);
+  if (!CreateProcessA(application.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+bool topLevelWindowExists(const std::string& title) {
+  return FindWindowW(nullptr, toWide(title).c_str()) != nullptr;
+}
+
+void primaryScreenPixels(int& width, int& height) {
+  width = GetSystemMetrics(SM_CXSCREEN);
+  height = GetSystemMetrics(SM_CYSCREEN);
+}
+
+int runMessageLoop() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return int(message.wParam);
+}
+
+void endProgram() { ExitProcess(0); }
