@@ -2,12 +2,14 @@
 
 #include "frame_loop.h"
 #include "gl_api.h"
+#include "texture.h"
 
 Piece pieces[kMaxPieces];
 int pieceCount = 1;
 float lastCutTime = 0;
 float gravity = 0.2f;
 Random sceneRandom;
+Texture snapshotTexture;
 
 namespace {
 std::time_t calendarNow() { return std::time(nullptr); }
@@ -41,6 +43,11 @@ bool resetScene() {
   pieceCount = 1;
 
   setupView();
+
+  // An unreadable snapshot leaves the fresh texture empty: the pieces show untextured.
+  snapshotTexture.load(kSnapshotPath);
+  glEnable(GL_TEXTURE_2D);
+  snapshotTexture.bind();
 
   lastCutTime = elapsedTime;
   return true;

@@ -1,0 +1,83 @@
+#include "texture.h"
+
+#include <cstddef>
+
+#include "bitmap.h"
+#include "file_reader.h"
+#include "gl_api.h"
+
+namespace {
+
+// Closes the file on every way out of a load, including the refusals.
+class OpenFile : public ByteSource {
+ public:
+  explicit OpenFile(fileio::File* file) : file_(file) {}
+  ~OpenFile() { close(); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  std::size_t read(void* buffer, std::size_t count) override { return fileio::read(file_, buffer, count); }
+  void close() {
+    if (file_) fileio::close(file_);
+    file_ = nullptr;
+  }
+
+ private:
+  fileio::File* file_;
+};
+
+}  // namespace
+
+void Texture::release() {
+  if (glName == 0) return;
+  const GLuint name = GLuint(glName - 1);
+  glDeleteTextures(1, &name);
+  glName = 0;
+}
+
+bool Texture::create(const char* name) {
+  release();
+  // Longer names are cut short rather than overrun the field.
+  std::size_t n = 0;
+  for (; n + 1 < sizeof fileName && name[n]; ++n) fileName[n] = name[n];
+  fileName[n] = '\0';
+
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glName = std::int32_t(texture) + 1;
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GLfloat(GL_REPEAT));
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLfloat(GL_REPEAT));
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLfloat(GL_LINEAR));
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLfloat(GL_LINEAR_MIPMAP_LINEAR));
+  return true;
+}
+
+// Capture -> file -> texture: the host wrote the desktop turned by 180 degrees as a
+// bottom-up 24-bit bitmap; its rows go to the mipmap builder exactly as stored, and the
+// pieces' texture coordinates turn the picture upright again.
+bool Texture::load(const char* name) {
+  create(name);
+
+  fileio::File* handle = fileio::openForReading(name);
+  if (!handle) return false;
+  OpenFile file(handle);
+
+  BitmapPixels pixels;
+  pixels.width = width;
+  pixels.height = height;
+  const BitmapStatus status = readBitmap(file, pixels);
+  width = pixels.width;
+  height = pixels.height;
+  if (status != BitmapStatus::ok) return false;
+  file.close();
+
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, pixels.data.get());
+  return true;
+}
+
+void Texture::bind() const { glBindTexture(GL_TEXTURE_2D, GLuint(glName - 1)); }

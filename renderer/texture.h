@@ -1,0 +1,29 @@
+// The snapshot texture: one GL texture name, refilled from the bitmap file at every reset.
+#pragma once
+
+#include <cstdint>
+
+constexpr char kSnapshotPath[] = "C:\\velk_temp\\Glassfall.alo";
+
+class Texture {
+ public:
+  char fileName[64] = {};
+  std::int32_t glName = 0;  // GL texture name + 1; 0 = none
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+
+  Texture() = default;
+  Texture(const Texture&) = delete;  // one owner per texture name
+  Texture& operator=(const Texture&) = delete;
+  ~Texture() { release(); }
+
+  void release();
+  // A fresh, bound, empty texture with repeat wrapping and trilinear filtering. Always true.
+  bool create(const char* name);
+  // A fresh texture filled from the bitmap file. False, leaving it empty, on any failure.
+  bool load(const char* name);
+  void bind() const;
+};
+
+// Static lifetime, like all renderer state: sampled by every piece, reloaded by resetScene.
+extern Texture snapshotTexture;

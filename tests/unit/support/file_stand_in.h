@@ -1,0 +1,23 @@
+// In-memory stand-in for the renderer's file reader (renderer/file_reader.h).
+// Files are registered by path; every open, read and close is counted.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace filestub {
+
+// Forgets all files and counters.
+void reset();
+void put(const std::string& path, std::vector<unsigned char> bytes);
+// The path exists but cannot be opened, as a folder or a file locked by another program.
+void unopenable(const std::string& path);
+
+int opens();       // successful opens since reset
+int openNow();     // handles not closed yet
+int closes();
+// The byte counts asked for by each read since reset, in order.
+const std::vector<std::size_t>& readRequests();
+
+}  // namespace filestub

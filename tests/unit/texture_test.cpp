@@ -1,0 +1,225 @@
+// The snapshot texture against the recording GL stand-in and in-memory files: the exact
+// calls of create and load, what reaches the mipmap builder, and that every refused file
+// leaves one empty texture, a closed file and no memory behind.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include <cstdlib>
+#include <new>
+
+#include "bitmap_samples.h"
+#include "file_stand_in.h"
+#include "gl_recorder.h"
+#include "scene.h"
+#include "texture.h"
+
+namespace {
+
+const char kPath[] = "C:\\velk_temp\\Glassfall.alo";
+
+// The reader takes its two buffers with nothrow new[]; these replacements keep a record of
+// the blocks so handed out that have not been given back.
+constexpr int kTracked = 16;
+void* trackedBlocks[kTracked];
+int trackedAllocations = 0;
+
+int liveBuffers() {
+  int n = 0;
+  for (void* p : trackedBlocks) n += p != nullptr;
+  return n;
+}
+
+class TextureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    trackedAllocations = 0;
+    for (void*& slot : trackedBlocks) slot = nullptr;
+    filestub::reset();
+    glrec::resetTextures();
+    glrec::clear();
+  }
+  void TearDown() override { texture.release(); }
+
+  std::vector<std::string> callsFrom(std::size_t first) {
+    std::vector<std::string> l = glrec::lines();
+    return std::vector<std::string>(l.begin() + std::ptrdiff_t(first), l.end());
+  }
+
+  Texture texture;
+};
+
+}  // namespace
+
+TEST_F(TextureTest, CreateMakesABoundRepeatingTrilinearTexture) {
+  EXPECT_TRUE(texture.create("first"));
+  EXPECT_EQ(glrec::lines(), (std::vector<std::string>{
+                                "glGenTextures(1)", "glBindTexture(3553,1)",
+                                "glTexParameterf(3553,10242,10497)", "glTexParameterf(3553,10243,10497)",
+                                "glTexParameterf(3553,10240,9729)", "glTexParameterf(3553,10241,9987)"}));
+  EXPECT_EQ(texture.glName, 2);  // name + 1
+  EXPECT_STREQ(texture.fileName, "first");
+
+  // A second create gives the old name back first.
+  glrec::clear();
+  texture.create("second");
+  const std::vector<std::string> l = glrec::lines();
+  ASSERT_GE(l.size(), 2u);
+  EXPECT_EQ(l[0], "glDeleteTextures(1,1)");
+  EXPECT_EQ(l[1], "glGenTextures(1)");
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_EQ(texture.glName, 3);
+  EXPECT_STREQ(texture.fileName, "second");
+}
+
+TEST_F(TextureTest, LongFileNameIsCutToTheField) {
+  const std::string longName(100, 'x');
+  texture.create(longName.c_str());
+  EXPECT_EQ(std::string(texture.fileName), std::string(63, 'x'));
+}
+
+TEST_F(TextureTest, LoadUploadsTheRowsAsStoredWithUnpackAlignmentFour) {
+  const samples::Bytes file = samples::bitmap(1022, 3, false);  // size field 0: computed
+  filestub::put(kPath, file);
+  ASSERT_TRUE(texture.load(kPath));
+
+  const std::vector<std::string> l = glrec::lines();
+  const std::vector<std::string> expected = {
+      "glGenTextures(1)",
+      "glBindTexture(3553,1)",
+      "glTexParameterf(3553,10242,10497)",
+      "glTexParameterf(3553,10243,10497)",
+      "glTexParameterf(3553,10240,9729)",
+      "glTexParameterf(3553,10241,9987)",
+      "glPixelStorei(3317,4)",
+      "glPixelStorei(3314,0)",
+      "glPixelStorei(3315,0)",
+      "glPixelStorei(3316,0)",
+      "gluBuild2DMipmaps(3553,3,1022,3,32992,5121)",
+  };
+  EXPECT_EQ(l, expected);
+  EXPECT_EQ(texture.width, 1022);
+  EXPECT_EQ(texture.height, 3);
+
+  const glrec::MipmapUpload* up = glrec::lastMipmap();
+  ASSERT_NE(up, nullptr);
+  ASSERT_EQ(up->pixels.size(), 3u * 3068u);
+  EXPECT_EQ(up->pixels, samples::Bytes(file.begin() + 54, file.end()));
+
+  EXPECT_EQ(filestub::readRequests(), (std::vector<std::size_t>{14, 40, 3 * 3068}));
+  EXPECT_EQ(trackedAllocations, 2);  // info block and pixels, and both given back
+  EXPECT_EQ(liveBuffers(), 0);
+  EXPECT_EQ(filestub::opens(), 1);
+  EXPECT_EQ(filestub::openNow(), 0);
+}
+
+TEST_F(TextureTest, TwoLoadsInARowLeaveOneTextureName) {
+  filestub::put(kPath, samples::bitmap(4, 4));
+  ASSERT_TRUE(texture.load(kPath));
+  const int first = texture.glName;
+  ASSERT_TRUE(texture.load(kPath));
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_NE(texture.glName, first);
+  EXPECT_EQ(glrec::named("glDeleteTextures").size(), 1u);
+  EXPECT_EQ(filestub::openNow(), 0);
+  EXPECT_EQ(filestub::closes(), 2);
+}
+
+TEST_F(TextureTest, MissingFolderOrLockedFileGivesAnEmptyTexture) {
+  EXPECT_FALSE(texture.load(kPath));  // no such file
+  filestub::unopenable(kPath);        // a folder there, or held exclusively by another program
+  EXPECT_FALSE(texture.load(kPath));
+  EXPECT_EQ(filestub::opens(), 0);
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_NE(texture.glName, 0);
+  EXPECT_TRUE(glrec::named("gluBuild2DMipmaps").empty());
+}
+
+TEST_F(TextureTest, DestructorGivesTheNameBack) {
+  {
+    Texture local;
+    local.create("x");
+    EXPECT_EQ(glrec::liveTextures(), 1);
+  }
+  EXPECT_EQ(glrec::liveTextures(), 0);
+}
+
+class TextureRefusal : public TextureTest, public ::testing::WithParamInterface<BadCase> {};
+
+TEST_P(TextureRefusal, FalseClosedFreedOneEmptyTexture) {
+  filestub::reset();
+  filestub::put(kPath, GetParam().bytes);
+  glrec::clear();
+
+  EXPECT_FALSE(texture.load(kPath));
+
+  EXPECT_EQ(filestub::opens(), 1);
+  EXPECT_EQ(filestub::closes(), 1);
+  EXPECT_EQ(filestub::openNow(), 0);
+  EXPECT_EQ(liveBuffers(), 0) << "a buffer outlived the load";
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_NE(texture.glName, 0);
+  EXPECT_TRUE(glrec::named("gluBuild2DMipmaps").empty());
+  EXPECT_TRUE(glrec::named("glPixelStorei").empty());
+  EXPECT_LE(filestub::readRequests().size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, TextureRefusal, ::testing::ValuesIn(badBitmaps()),
+                         [](const ::testing::TestParamInfo<BadCase>& info) {
+                           std::string n = info.param.name;
+                           for (char& ch : n)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return n;
+                         });
+
+// The reset's texture steps, after the view set-up: load, enable texturing, bind.
+TEST_F(TextureTest, ResetLoadsEnablesAndBindsTheSnapshot) {
+  snapshotTexture.release();  // earlier resets left it holding a name
+  glrec::clear();
+  filestub::put(kSnapshotPath, samples::bitmap(8, 6));
+  resetScene();
+  std::vector<std::string> l = glrec::lines();
+  ASSERT_GE(l.size(), 8u + 11u + 2u);
+  l.erase(l.begin(), l.begin() + 8);  // viewport .. depth test
+  const std::string name = std::to_string(snapshotTexture.glName - 1);
+  EXPECT_EQ(l[0], "glGenTextures(1)");
+  EXPECT_EQ(l[1], "glBindTexture(3553," + name + ")");
+  EXPECT_EQ(l[10], "gluBuild2DMipmaps(3553,3,8,6,32992,5121)");
+  EXPECT_EQ(l[11], "glEnable(3553)");
+  EXPECT_EQ(l[12], "glBindTexture(3553," + name + ")");
+  EXPECT_EQ(l.size(), 13u);
+
+  // An unreadable file: the same steps without the upload; still one name, bound.
+  filestub::put(kSnapshotPath, samples::cut(samples::bitmap(8, 6), 60));
+  glrec::clear();
+  resetScene();
+  l = glrec::lines();
+  l.erase(l.begin(), l.begin() + 8);
+  const std::string fresh = std::to_string(snapshotTexture.glName - 1);
+  ASSERT_EQ(l.size(), 9u);
+  EXPECT_EQ(l[0], "glDeleteTextures(1," + name + ")");
+  EXPECT_EQ(l[7], "glEnable(3553)");
+  EXPECT_EQ(l[8], "glBindTexture(3553," + fresh + ")");
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_EQ(filestub::openNow(), 0);
+  snapshotTexture.release();
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  void* p = std::malloc(size ? size : 1);
+  ++trackedAllocations;
+  for (void*& slot : trackedBlocks)
+    if (!slot) {
+      slot = p;
+      break;
+    }
+  return p;
+}
+void operator delete[](void* p) noexcept {
+  for (void*& slot : trackedBlocks)
+    if (p && slot == p) slot = nullptr;
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept { operator delete[](p); }
