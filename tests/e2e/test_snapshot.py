@@ -1,0 +1,212 @@
+"""The snapshot on screen: the renderer shows the file's picture upright, stretched to its
+window; unusable files give the untextured look and the animation goes on; "r" rereads the
+file. Pictures are our own (tools/make_picture.py). Screenshots go to out/e2e/snapshot/."""
+
+import sys
+import time
+import unittest
+
+import gfharness as h
+
+sys.path.insert(0, str(h.ROOT / "tools"))
+import make_picture as mp  # noqa: E402
+
+OUT = h.OUT / "e2e" / "snapshot"
+TITLE = "Glassfall_VC"
+WINDOW = (800, 600)
+# Mean absolute difference per channel (0-255) between the screen and the expected picture.
+# What remains is the mipmap builder's scaling to powers of two and linear filtering at the
+# edges (about 2-4 here); a turned, mirrored or missing picture is 40 or more.
+MATCH_BOUND = 8.0
+# The visible half-height at the picture's distance is 6 x tan(9.5 deg): the picture covers
+# 1/1.00411 of the window, centred.
+COVER = 1 / 1.0041125
+
+
+def picture_image(picture):
+    return h.Image(picture.width, picture.height, picture.rgb_bytes())
+
+
+def covered(image, size):
+    """The picture as the whole piece shows it: stretched to the covered part of the window."""
+    w, hgt = size
+    cw, ch = round(w * COVER), round(hgt * COVER)
+    inner = image.resized(cw, ch)
+    x0, y0 = (w - cw) // 2, (hgt - ch) // 2
+    black = bytes(3 * w)
+    rows = [black] * y0
+    for y in range(ch):
+        rows.append(bytes(3 * x0) + inner.data[y * cw * 3:(y + 1) * cw * 3] + bytes(3 * (w - cw - x0)))
+    rows += [black] * (hgt - y0 - ch)
+    return h.Image(w, hgt, b"".join(rows))
+
+
+def shaded(image, shade):
+    """Texture times vertex colour (the modulate environment), the shading taken from a frame
+    of the untextured whole piece."""
+    table = [[(a * s + 127) // 255 for s in range(256)] for a in range(256)]
+    return h.Image(image.width, image.height, bytes(table[a][s] for a, s in zip(image.data, shade.data)))
+
+
+def turned(image):
+    """Turned by 180 degrees: what a missing turn-back would show."""
+    px = [image.data[i:i + 3] for i in range(0, len(image.data), 3)]
+    return h.Image(image.width, image.height, b"".join(reversed(px)))
+
+
+def untextured_look(view):
+    """White, shading to 80 percent grey towards the bottom-right corner."""
+    top_left = view.crop(40, 40, 60, 60).mean()
+    bottom_right = view.crop(view.width - 30, view.height - 30, 20, 20).mean()
+    return min(top_left) > 245 and all(abs(c - 0.8 * 255) < 12 for c in bottom_right)
+
+
+def broken(view):
+    return view.dark_fraction() > 0.08
+
+
+class Renderer:
+    def __init__(self, session):
+        self.s = session
+        self.proc = session.start_program(h.BIN / "Glassfall.dll")
+        self.window = session.wait_window(TITLE, timeout=20)
+        self.started = time.monotonic()
+
+    def view(self, name=None):
+        w = self.window
+        view = self.s.screenshot().crop(w.x, w.y, w.w, w.h)
+        if name:
+            view.save(OUT / f"{name}.png")
+        return view
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.s.probe("close", TITLE)
+            try:
+                self.proc.wait(timeout=10)
+            except Exception:
+                self.proc.kill()
+                self.proc.wait()
+
+
+class SnapshotTest(unittest.TestCase):
+    shade = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.s = h.session()
+
+    def setUp(self):
+        self.s.clear_velk_temp()
+        self.s.write_settings(Width=WINDOW[0], Height=WINDOW[1])
+        self.runs = []
+
+    def tearDown(self):
+        for run in self.runs:
+            run.close()
+
+    @property
+    def snapshot(self):
+        return self.s.velk_temp / "Glassfall.alo"
+
+    def start(self):
+        run = Renderer(self.s)
+        self.runs.append(run)
+        return run
+
+    def untextured_shade(self):
+        """One frame of the untextured whole piece at the window size (no snapshot at all)."""
+        if SnapshotTest.shade is None:
+            if self.snapshot.exists():
+                self.snapshot.unlink()
+            run = self.start()
+            SnapshotTest.shade = h.wait_until(
+                lambda: (lambda v: v if untextured_look(v) else None)(run.view()), 1.2, what="the whole piece")
+            run.close()
+            self.runs.remove(run)
+        return SnapshotTest.shade
+
+    def wait_for_match(self, run, expected, within, name):
+        """Screenshots until one matches `expected`; returns (difference, seconds since start)."""
+        best = [1e9, None]
+
+        def matches():
+            view = run.view()
+            d = view.mean_abs_diff(expected)
+            if d < best[0]:
+                best[:] = [d, view]
+            return d < MATCH_BOUND
+
+        try:
+            h.wait_until(matches, within, interval=0.02, what=f"{name} on screen")
+        except TimeoutError:
+            if best[1] is not None:
+                best[1].save(OUT / f"{name}_best.png")
+            self.fail(f"{name}: best mean difference {best[0]:.2f}, bound {MATCH_BOUND}")
+        best[1].save(OUT / f"{name}.png")
+        return best[0], time.monotonic() - run.started
+
+    def test_picture_shows_upright_stretched_to_the_window_in_the_first_second(self):
+        shade = self.untextured_shade()
+        picture = mp.test_picture(640, 480)  # not the window's size: the texture is stretched
+        self.snapshot.write_bytes(mp.snapshot_bmp(picture))
+        expected = shaded(covered(picture_image(picture), WINDOW), shade)
+        expected.save(OUT / "test_picture_expected.png")
+
+        run = self.start()
+        diff, when = self.wait_for_match(run, expected, 1.0, "test_picture")
+        self.assertLess(when, 1.0)
+        view = h.Image.load(OUT / "test_picture.png")
+        # Far from what a wrong orientation would show: the check has teeth.
+        self.assertGreater(view.mean_abs_diff(turned(expected)), 5 * MATCH_BOUND)
+        print(f"\ntest picture: mean difference {diff:.2f} (bound {MATCH_BOUND}) after {when:.2f} s")
+
+    def test_size_field_zero_shows_the_same_picture(self):
+        shade = self.untextured_shade()
+        picture = mp.test_picture(1022, 500)  # rows of 3068 bytes, padded
+        self.snapshot.write_bytes(mp.snapshot_bmp(picture, size_field=False))
+        expected = shaded(covered(picture_image(picture), WINDOW), shade)
+        self.wait_for_match(self.start(), expected, 1.0, "size_field_zero")
+
+    def test_unusable_file_gives_untextured_pieces_that_still_break(self):
+        whole = mp.snapshot_bmp(mp.test_picture(640, 480))
+        cases = {
+            "truncated": lambda: self.snapshot.write_bytes(whole[:len(whole) // 2]),
+            "not_bm": lambda: self.snapshot.write_bytes(b"PK" + whole[2:]),
+            "folder": lambda: self.snapshot.mkdir(),
+        }
+        for name, make in cases.items():
+            with self.subTest(name):
+                self.s.clear_velk_temp()
+                self.s.write_settings(Width=WINDOW[0], Height=WINDOW[1])
+                make()
+                run = self.start()
+                view = h.wait_until(lambda: (lambda v: v if untextured_look(v) else None)(run.view()), 1.2,
+                                    what=f"the untextured whole piece ({name})")
+                view.save(OUT / f"{name}_whole.png")
+                h.wait_until(lambda: broken(run.view()), 6, what=f"the break ({name})")
+                self.assertGreater(time.monotonic() - run.started, 1.3)
+                run.view(f"{name}_broken")
+                self.assertIsNone(run.proc.poll())
+                run.close()
+
+    def test_replaced_file_shows_after_r(self):
+        shade = self.untextured_shade()
+        first = mp.test_picture(640, 480)
+        second = mp.desktop_picture(1024, 768)
+        self.snapshot.write_bytes(mp.snapshot_bmp(first))
+        run = self.start()
+        self.wait_for_match(run, shaded(covered(picture_image(first), WINDOW), shade), 1.0, "before_r")
+
+        self.snapshot.write_bytes(mp.snapshot_bmp(second))
+        expected = shaded(covered(picture_image(second), WINDOW), shade)
+        self.assertGreater(run.view().mean_abs_diff(expected), 5 * MATCH_BOUND)  # not reread on its own
+        pressed = time.monotonic()
+        self.s.key("r", window=TITLE)
+        # Well before the 401-frame restart (over 6 s at 60 frames a second).
+        diff, _ = self.wait_for_match(run, expected, 1.5, "after_r")
+        print(f"\nafter r: mean difference {diff:.2f} within {time.monotonic() - pressed:.2f} s")
+
+
+if __name__ == "__main__":
+    unittest.main()
