@@ -1,7 +1,7 @@
 // Test program for the dialog controls under Wine.
 //
-//   gfcontrols_demo [--log FILE]   a window "Glassfall controls demo" holding one frame
-//                                  (ShadowDepth 7, 477 x 173) with a "&OK" button inside;
+//   gfcontrols_demo [--log FILE]   a window "Glassfall controls demo" on RGB(224, 224, 224) holding
+//                                  one frame (ShadowDepth 7, 477 x 173) with a "&OK" button inside;
 //                                  FILE gets the button's screen rectangle, then one line
 //                                  per Click / DblClick with the look shown at that moment
 //   gfcontrols_demo --dump DIR     paints every look of the catalogue with real GDI into
@@ -23,6 +23,7 @@ using namespace controls;
 namespace {
 
 const wchar_t kTitle[] = L"Glassfall controls demo";
+const Colour kBack = rgb(224, 224, 224);  // the settings dialog's background
 constexpr int kFrameId = 100, kButtonId = 101;
 
 FILE* logFile = nullptr;
@@ -39,10 +40,10 @@ LRESULT CALLBACK holderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CREATE: {
       PropertyStore frameStore;
       frameStore.writeLong("ShadowDepth", 7, 5);
-      frameWindow = createFrame(hwnd, kFrameId, 10, 10, 477, 173, &frameStore);
+      frameWindow = createFrame(hwnd, kFrameId, 10, 10, 477, 173, &frameStore, kBack);
       PropertyStore buttonStore;
       buttonStore.write("Caption", "&OK", "");
-      buttonWindow = createButton(frameWindow, kButtonId, 300, 110, 100, 30, &buttonStore);
+      buttonWindow = createButton(frameWindow, kButtonId, 300, 110, 100, 30, &buttonStore, kBack);
       return 0;
     }
     case WM_COMMAND:
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
   wc.lpfnWndProc = holderProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hbrBackground = CreateSolidBrush(kBack);
   wc.lpszClassName = L"GlassfallControlsDemo";
   RegisterClassExW(&wc);
   RECT r{0, 0, 500, 200};

@@ -14,7 +14,11 @@ const wchar_t kButtonClass[] = L"ccXPButton";
 
 namespace {
 
-constexpr Colour kButtonFace = 0x8000000Fu;  // the holder's ambient back colour
+// What a control window is created with (CREATESTRUCT's parameter).
+struct Creation {
+  const PropertyStore* stored;
+  Colour ambientBack;
+};
 
 double screenTwipsPerPixel() {
   HDC screen = GetDC(nullptr);
@@ -92,8 +96,8 @@ void paintRetained(HWND window, const Retained& retained) {
 // --------------------------------------------------------------------------- frame
 
 struct FrameWindow : FrameSite {
-  explicit FrameWindow(HWND w, const PropertyStore* stored) : hwnd(w) {
-    if (stored) store = *stored;
+  FrameWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack) {
+    if (c.stored) store = *c.stored;
   }
   Colour ambientBackColour() const override { return ambient; }
   void propertyChanged(const std::string&) override { control.writeProperties(store); }
@@ -112,8 +116,8 @@ struct FrameWindow : FrameSite {
   }
 
   HWND hwnd;
+  Colour ambient;
   PropertyStore store;
-  Colour ambient = kButtonFace;
   bool loaded = false;
   Retained retained;
   std::optional<GdiSurface> surface;
@@ -125,7 +129,9 @@ FrameWindow* frameOf(HWND w) { return reinterpret_cast<FrameWindow*>(GetWindowLo
 LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    auto* state = new FrameWindow(hwnd, static_cast<const PropertyStore*>(cs->lpCreateParams));
+    const Creation none{nullptr, kDefaultAmbientBack};
+    const auto* c = static_cast<const Creation*>(cs->lpCreateParams);
+    auto* state = new FrameWindow(hwnd, c ? *c : none);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
@@ -164,8 +170,8 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT CALLBACK holderProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
 struct ButtonWindow : ButtonSite {
-  explicit ButtonWindow(HWND w, const PropertyStore* stored) : hwnd(w) {
-    if (stored) store = *stored;
+  ButtonWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack) {
+    if (c.stored) store = *c.stored;
   }
 
   Surface* beginDraw() override {
@@ -178,7 +184,7 @@ struct ButtonWindow : ButtonSite {
     surface.reset();
     retained.showOn(hwnd);
   }
-  Colour backColour() const override { return kButtonFace; }
+  Colour backColour() const override { return ambient; }
   void propertyChanged(const std::string& name) override {
     control.writeProperties(store);
     if (name == "Caption") SetWindowTextW(hwnd, toWide(control.Caption()).c_str());
@@ -256,6 +262,7 @@ struct ButtonWindow : ButtonSite {
   }
 
   HWND hwnd;
+  Colour ambient;
   HWND holder = nullptr;
   PropertyStore store;
   std::string accessKey;
@@ -298,7 +305,9 @@ int shiftState(WPARAM wp) {
 LRESULT CALLBACK buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    auto* state = new ButtonWindow(hwnd, static_cast<const PropertyStore*>(cs->lpCreateParams));
+    const Creation none{nullptr, kDefaultAmbientBack};
+    const auto* c = static_cast<const Creation*>(cs->lpCreateParams);
+    auto* state = new ButtonWindow(hwnd, c ? *c : none);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
@@ -393,16 +402,20 @@ bool registerControlClasses(HINSTANCE instance) {
   return a && b;
 }
 
-HWND createFrame(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored) {
+HWND createFrame(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored,
+                 Colour ambientBack) {
+  Creation creation{stored, ambientBack};
   return CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                          x, y, width, height, parent, reinterpret_cast<HMENU>(INT_PTR(id)),
-                         GetModuleHandleW(nullptr), const_cast<PropertyStore*>(stored));
+                         GetModuleHandleW(nullptr), &creation);
 }
 
-HWND createButton(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored) {
+HWND createButton(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored,
+                  Colour ambientBack) {
+  Creation creation{stored, ambientBack};
   return CreateWindowExW(0, kButtonClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, x, y, width,
                          height, parent, reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr),
-                         const_cast<PropertyStore*>(stored));
+                         &creation);
 }
 
 FrameControl* frameControl(HWND frame) {

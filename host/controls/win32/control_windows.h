@@ -22,10 +22,15 @@ extern const wchar_t kButtonClass[];  // L"ccXPButton"
 
 bool registerControlClasses(HINSTANCE instance);
 
-// Children of `parent`; `stored` holds the persisted properties (null: all defaults).
+constexpr Colour kDefaultAmbientBack = 0x8000000Fu;  // the system's button face
+
+// Children of `parent`; `stored` holds the persisted properties (null: all defaults) and
+// `ambientBack` is the holder's back colour, which the frame's colour defaults come from.
 // The window keeps its own copy of the store and writes every changed property back into it.
-HWND createFrame(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored);
-HWND createButton(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored);
+HWND createFrame(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored,
+                 Colour ambientBack = kDefaultAmbientBack);
+HWND createButton(HWND parent, int id, int x, int y, int width, int height, const PropertyStore* stored,
+                  Colour ambientBack = kDefaultAmbientBack);
 
 FrameControl* frameControl(HWND frame);
 ButtonControl* buttonControl(HWND button);
