@@ -195,6 +195,16 @@ class ButtonInFrameTest(unittest.TestCase):
         events = self.wait_events(3)
         self.assertEqual(events, ["Click look=3", "Click look=2", "Click look=2"])
 
+    def test_access_key_clicks_without_a_press(self):
+        d = self.demo
+        d.move(-150, 15)  # over the window, so that it has the keyboard
+        d.wait_look(1)
+        self.s.key("alt+o")
+        self.assertEqual(self.wait_events(1), ["Click look=1"])
+        self.s.key("alt+x")
+        time.sleep(0.5)
+        self.assertEqual(len(d.events()), 1)
+
 
 if __name__ == "__main__":
     unittest.main()

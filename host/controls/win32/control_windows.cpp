@@ -370,6 +370,10 @@ LRESULT CALLBACK buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYUP:
       c.keyUp(int(wp));
       return 0;
+    case BM_CLICK:
+      // How a dialog's message handling reports a mnemonic it matched to our caption.
+      c.accessKeyPressed();
+      return 0;
     case WM_GETDLGCODE: {
       const MSG* m = reinterpret_cast<const MSG*>(lp);
       const bool enter = m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN;

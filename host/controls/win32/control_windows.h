@@ -2,7 +2,8 @@
 //  [x] window classes, per-window state from WM_NCCREATE to WM_NCDESTROY
 //  [x] retained off-screen surface per control, shown on WM_PAINT, never repainted there
 //  [x] button input: mouse with capture, TrackMouseEvent leave, keys, focus, double click
-//  [x] holding window subclassed for WM_ACTIVATE (WM_NCACTIVATE for MDI children) and Alt+key
+//  [x] holding window subclassed for WM_ACTIVATE (WM_NCACTIVATE for MDI children) and Alt+key;
+//      BM_CLICK (a dialog loop's matched mnemonic) is the access key too
 //  [x] Click / DblClick reach the holder as WM_COMMAND BN_CLICKED / BN_DOUBLECLICKED
 //      (a frame passes its children's WM_COMMAND on to its own parent)
 //  [ ] design-time placement (new-instance captions): a running program only loads
