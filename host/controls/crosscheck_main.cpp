@@ -72,6 +72,32 @@ int main(int argc, char** argv) {
     differingTotal += differing;
     unsureTotal += unsure;
   }
+  // The corner smoothing on GDI's own rounded rings.
+  for (const SmoothingCase& c : smoothingCases()) {
+    Picture rings, smoothed;
+    const int w = c.look.width, h = c.look.height;
+    if (!readBmp(dir + "/" + c.name + "_rings.bmp", rings) || !readBmp(dir + "/" + c.name + "_smoothed.bmp", smoothed) ||
+        rings.width != w || rings.height != h || smoothed.width != w || smoothed.height != h) {
+      std::printf("%-24s missing or wrong size\n", c.name.c_str());
+      ++missing;
+      continue;
+    }
+    RasterSurface raster(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) raster.setPixelV(x, y, rings.pixels[std::size_t(y) * w + x]);
+    smoothShadowCorners(raster, c.look.background, w, h, c.look.cornerDepth, c.look.shadowDepth);
+    long differing = 0, changed = 0;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const std::size_t i = std::size_t(y) * w + x;
+        differing += raster.at(x, y) != smoothed.pixels[i];
+        changed += smoothed.pixels[i] != rings.pixels[i];
+      }
+    }
+    std::printf("%-24s compared %6d  smoothed by GDI %4ld  differing %ld\n", c.name.c_str(), w * h, changed, differing);
+    comparedTotal += long(w) * h;
+    differingTotal += differing;
+  }
   std::printf("TOTAL compared %ld unsure %ld differing %ld missing %d\n", comparedTotal, unsureTotal,
               differingTotal, missing);
   return differingTotal == 0 && missing == 0 && comparedTotal > 0 ? 0 : 1;

@@ -48,14 +48,9 @@ void smoothShadowCorners(Surface& s, Colour background, int width, int height, i
   }
 }
 
-void drawFrame(Surface& s, const FrameLook& look) {
+int drawBackgroundAndRings(Surface& s, const FrameLook& look) {
   s.clear(look.background);
   const int w = look.width, h = look.height;
-  if (look.frameStyle != 0 && look.frameStyle != 1) return;
-  if (!look.showShadow) {
-    body(s, look, w, h);
-    return;
-  }
   const Colour shadow = blendColour(0x000000, look.background, 100, 100 - look.shadowOpacity);
   // A stored depth of 0 would divide by zero in the ring blend; the setter's minimum is
   // the nearest depth the control can show.
@@ -67,6 +62,17 @@ void drawFrame(Surface& s, const FrameLook& look) {
   }
   s.deletePen();
   s.deleteBrush();
+  return sd;
+}
+
+void drawFrame(Surface& s, const FrameLook& look) {
+  if ((look.frameStyle != 0 && look.frameStyle != 1) || !look.showShadow) {
+    s.clear(look.background);
+    if (look.frameStyle == 0 || look.frameStyle == 1) body(s, look, look.width, look.height);
+    return;
+  }
+  const int sd = drawBackgroundAndRings(s, look);
+  const int w = look.width, h = look.height;
   if (look.frameStyle == 0) smoothShadowCorners(s, look.background, w, h, look.cornerDepth, sd);
   body(s, look, w - sd, h - sd);
 }

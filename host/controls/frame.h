@@ -27,6 +27,9 @@ struct FrameLook {
 };
 
 void drawFrame(Surface& s, const FrameLook& look);
+// Steps of drawFrame with the shadow on: the background and the rings (returns the depth
+// used), then the smoothing of style 0 and the body.
+int drawBackgroundAndRings(Surface& s, const FrameLook& look);
 // Fills the background-coloured gaps the concentric rounded outlines leave near the
 // shadow's corners with the rounded average of their four neighbours.
 void smoothShadowCorners(Surface& s, Colour background, int width, int height, int cornerDepth,

@@ -79,4 +79,22 @@ const std::vector<Scene>& looksCatalogue() {
   return scenes;
 }
 
+const std::vector<SmoothingCase>& smoothingCases() {
+  static const std::vector<SmoothingCase> cases = [] {
+    std::vector<SmoothingCase> c;
+    c.push_back({"smooth_dialog_grey", frame(200, 120, kDialogGrey, 0, 5)});
+    FrameLook deep = frame(240, 160, hex(0xE0F0FF), 0, 12);
+    deep.cornerDepth = 30;
+    c.push_back({"smooth_deep", deep});
+    FrameLook white = frame(160, 90, hex(0xFFFFFF), 0, 8);
+    white.cornerDepth = 20;
+    white.shadowOpacity = 80;
+    c.push_back({"smooth_white", white});
+    // Regions reaching off the surface: the reads there are CLR_INVALID.
+    c.push_back({"smooth_small", frame(30, 20, kDialogGrey, 0, 5)});
+    return c;
+  }();
+  return cases;
+}
+
 }  // namespace controls

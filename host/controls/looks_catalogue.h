@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "frame.h"
 #include "surface.h"
 
 namespace controls {
@@ -16,5 +17,14 @@ struct Scene {
 };
 
 const std::vector<Scene>& looksCatalogue();
+
+// Rounded frames whose corner smoothing is checked on GDI's own rings: GDI paints the
+// background and rings (<name>_rings) and then smooths them (<name>_smoothed); the
+// smoothing replayed on the first picture must give the second, pixel for pixel.
+struct SmoothingCase {
+  std::string name;
+  FrameLook look;
+};
+const std::vector<SmoothingCase>& smoothingCases();
 
 }  // namespace controls

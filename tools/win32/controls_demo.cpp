@@ -5,7 +5,8 @@
 //                                  FILE gets the button's screen rectangle, then one line
 //                                  per Click / DblClick with the look shown at that moment
 //   gfcontrols_demo --dump DIR     paints every look of the catalogue with real GDI into
-//                                  memory bitmaps, writes DIR\<name>.bmp and DIR\syscolours.txt
+//                                  memory bitmaps, writes DIR\<name>.bmp and DIR\syscolours.txt,
+//                                  and each smoothing case before and after its smoothing
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -62,42 +63,73 @@ LRESULT CALLBACK holderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+// A 32-bit top-down memory bitmap painted with real GDI, saved as a 24-bit file.
+class MemoryPicture {
+ public:
+  MemoryPicture(HDC dc, int width, int height) : dc_(dc), width_(width), height_(height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    bitmap_ = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    if (bitmap_) old_ = SelectObject(dc, bitmap_);
+  }
+  ~MemoryPicture() {
+    if (!bitmap_) return;
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+  }
+  bool ok() const { return bitmap_ != nullptr; }
+  bool save(const std::string& path) const {
+    GdiFlush();
+    Picture picture{width_, height_, {}};
+    const auto* px = static_cast<const unsigned char*>(bits_);
+    for (int i = 0; i < width_ * height_; ++i) picture.pixels.push_back(rgb(px[i * 4 + 2], px[i * 4 + 1], px[i * 4]));
+    return writeBmp(path, picture);
+  }
+
+ private:
+  HDC dc_;
+  int width_, height_;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  void* bits_ = nullptr;
+};
+
 int dump(const std::string& dir) {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   ReleaseDC(nullptr, screen);
-  int written = 0;
+  int expected = 0, written = 0;
   for (const Scene& scene : looksCatalogue()) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = scene.width;
-    bi.bmiHeader.biHeight = -scene.height;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap) continue;
-    HGDIOBJ old = SelectObject(dc, bitmap);
+    ++expected;
+    MemoryPicture picture(dc, scene.width, scene.height);
+    if (!picture.ok()) continue;
     {
       GdiSurface surface(dc, scene.width, scene.height);
       scene.paint(surface);
     }
-    GdiFlush();
-    Picture picture{scene.width, scene.height, {}};
-    const auto* px = static_cast<const unsigned char*>(bits);
-    for (int i = 0; i < scene.width * scene.height; ++i)
-      picture.pixels.push_back(rgb(px[i * 4 + 2], px[i * 4 + 1], px[i * 4]));
-    if (writeBmp(dir + "\\" + scene.name + ".bmp", picture)) ++written;
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
+    written += picture.save(dir + "\\" + scene.name + ".bmp");
+  }
+  for (const SmoothingCase& c : smoothingCases()) {
+    expected += 2;
+    MemoryPicture picture(dc, c.look.width, c.look.height);
+    if (!picture.ok()) continue;
+    GdiSurface surface(dc, c.look.width, c.look.height);
+    const int depth = drawBackgroundAndRings(surface, c.look);
+    written += picture.save(dir + "\\" + c.name + "_rings.bmp");
+    smoothShadowCorners(surface, c.look.background, c.look.width, c.look.height, c.look.cornerDepth, depth);
+    written += picture.save(dir + "\\" + c.name + "_smoothed.bmp");
   }
   DeleteDC(dc);
   FILE* sys = std::fopen((dir + "\\syscolours.txt").c_str(), "w");
   if (!sys) return 1;
   for (int i = 0; i <= 30; ++i) std::fprintf(sys, "%d %lu\n", i, (unsigned long)GetSysColor(i));
   std::fclose(sys);
-  return written == int(looksCatalogue().size()) ? 0 : 1;
+  return written == expected ? 0 : 1;
 }
 
 }  // namespace
