@@ -64,7 +64,6 @@ class RasterSurface : public Surface {
   bool exact(int x, int y) const { return exact_[std::size_t(y) * width_ + x] != 0; }
   const std::vector<RasterCall>& calls() const { return calls_; }
   void clearCalls() { calls_.clear(); }
-  Colour penColour() const { return pen_; }
   bool penIsOurs() const { return ownPen_; }
   bool brushIsOurs() const { return ownBrush_; }
 

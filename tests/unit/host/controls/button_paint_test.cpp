@@ -91,6 +91,7 @@ TEST(ButtonPaint, NormalLookOnA100By30Button) {
   EXPECT_EQ(s.at(98, 1), hex(0x527DA5));
   EXPECT_EQ(s.at(99, 1), hex(0x7B96AD));
   EXPECT_EQ(s.at(0, 0), kGrey);  // outside the rim: the background, clipped by the region
+  EXPECT_FALSE(s.penIsOurs());   // each line's pen deleted after the line
   for (int x = 1; x <= 98; ++x) ASSERT_EQ(s.at(x, 27), hex(0xE2DFD6)) << x;
   for (int x = 2; x <= 97; ++x) ASSERT_EQ(s.at(x, 28), hex(0xD6D0C5)) << x;
 }

@@ -99,6 +99,9 @@ TEST(DrawFrame, DialogFrameRingsAndBodyPixelExact) {
   EXPECT_EQ(s.at(470, 7), rgb(212, 205, 198));  // outermost ring's top edge, right of the body
   for (int y = 0; y < 173; ++y)
     for (int x = 0; x < 477; ++x) ASSERT_TRUE(s.exact(x, y)) << x << "," << y;
+  // Every pen and brush made for the drawing is deselected and deleted again.
+  EXPECT_FALSE(s.penIsOurs());
+  EXPECT_FALSE(s.brushIsOurs());
 }
 
 TEST(DrawFrame, OpacityAndDarkBackgrounds) {
