@@ -364,3 +364,21 @@ def main(argv):
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
+
+
+# --------------------------------------------------------------------------- Japanese dialog font
+# The settings dialog asks for "ＭＳ Ｐゴシック". Wine has no such font; without a mapping it
+# falls back to a fixed-width Japanese face. The registry replacement below makes it render
+# exactly as IPAPGothic (Debian's fonts-ipafont-gothic), a proportional face of close metrics; a
+# fontconfig alias has no effect on Wine's choice.
+
+DIALOG_FONT = "ＭＳ Ｐゴシック"
+DIALOG_FONT_STAND_IN = "IPAPGothic"
+
+
+def map_dialog_font(s):
+    """Maps the dialog font to IPAPGothic in the session's prefix (programs started later see it)."""
+    key = r"HKCU\Software\Wine\Fonts\Replacements"
+    subprocess.run(["wine", "reg", "add", key, "/v", DIALOG_FONT, "/t", "REG_SZ", "/d", DIALOG_FONT_STAND_IN, "/f"],
+                   env=s.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   check=True, timeout=120)
