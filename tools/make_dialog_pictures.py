@@ -7,7 +7,8 @@
   dialog.ico                     32 x 32, 32-bit: a cracked pane
   banner.cur                     32 x 32, monochrome: a pointing hand, hot spot (12, 1)
 
-Plain Python, deterministic: running it again gives the same bytes.
+Plain Python, deterministic: running it again gives the same bytes. An argument names another
+folder to write to.
 """
 
 import math
@@ -241,7 +242,10 @@ HAND = [
 ]
 
 
-def main():
+def main(argv):
+    global OUT
+    if len(argv) > 1:
+        OUT = Path(argv[1])  # elsewhere, to compare with the committed pictures
     OUT.mkdir(parents=True, exist_ok=True)
     for n in range(1, FRAMES + 1):
         (OUT / f"banner{n:02d}.bmp").write_bytes(bmp24(banner(n)))
@@ -255,4 +259,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv))
