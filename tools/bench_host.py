@@ -1,0 +1,154 @@
+#!/usr/bin/env python3
+"""Host benchmark under the Wine harness, at 1024 x 768 and 1920 x 1080:
+
+  host start -> snapshot written      (the file complete on disk, seen from outside)
+  host start -> first renderer frame  (the renderer's picture on the X screen)
+  capture + save against a bare StretchBlt + file write of the same size, in the same run
+  (from the benchmark build of the host, build/windows/bench/host/Glassfall.scr)
+
+Each size gets its own Xvfb in a benchmark Wine prefix; a reference picture is shown in a
+plain X window so that the capture has something to copy.
+
+    python3 tools/bench_host.py [--runs N] [--sizes 1024x768,1920x1080]
+"""
+
+import argparse
+import ctypes
+import ctypes.util
+import shutil
+import statistics
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+import gfharness as h  # noqa: E402
+import test_host as t  # noqa: E402
+
+BENCH_HOST = h.BUILD_WIN / "bench" / "host" / "Glassfall.scr"
+PREFIX = h.STATE_DIR / "host-bench-prefix"
+
+
+class ScreenPixels:
+    """Reads a few pixels of the X root window straight from the server (far quicker than a screenshot)."""
+
+    def __init__(self, display):
+        x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XGetImage.restype = ctypes.c_void_p
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XGetPixel.restype = ctypes.c_ulong
+        x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+        self.x11 = x11
+        self.display = x11.XOpenDisplay(f":{display}".encode())
+        if not self.display:
+            raise RuntimeError(f"cannot open display :{display}")
+        self.root = x11.XDefaultRootWindow(self.display)
+
+    def row(self, x, y, width):
+        image = self.x11.XGetImage(self.display, self.root, x, y, width, 1, 0xFFFFFFFF, 2)  # ZPixmap
+        if not image:
+            return []
+        pixels = [self.x11.XGetPixel(image, i, 0) for i in range(width)]
+        # The tiny image is left to the process end: a bench run reads a few thousand of them.
+        return [((p >> 16) & 255, (p >> 8) & 255, p & 255) for p in pixels]
+
+
+def bright(pixel):
+    return max(pixel) > 60
+
+
+def dark(pixel):
+    return max(pixel) < 16
+
+
+def one_run(session, folder, pixels, screen):
+    """Returns (ms to snapshot, ms to first frame, capture+save ms, bare ms)."""
+    width, height = screen
+    session.clear_velk_temp()
+    snapshot = session.velk_temp / "Glassfall.alo"
+    expected = 54 + ((width * 3 + 3) & ~3) * height
+    started = time.monotonic()
+    run = t.HostRun(session, folder, "/s")
+    snapshot_ms = frame_ms = None
+    deadline = started + 30
+    while time.monotonic() < deadline and frame_ms is None:
+        now = time.monotonic()
+        if snapshot_ms is None and snapshot.exists() and snapshot.stat().st_size == expected:
+            snapshot_ms = (now - started) * 1000
+        # The renderer's picture leaves a thin dark margin at the left edge; the reference
+        # picture and the renderer's unpainted window do not look like that.
+        edge = pixels.row(0, height // 2, 12)
+        if edge and dark(edge[0]) and bright(edge[10]):
+            frame_ms = (now - started) * 1000
+        time.sleep(0.002)
+    report = {}
+    report_file = session.velk_temp / "host_bench.txt"
+    h.wait_until(report_file.exists, 10, what="the host's benchmark report")
+    for line in report_file.read_text().split("\n"):
+        if line.strip():
+            key, value = line.split()
+            report[key] = float(value)
+    run.cleanup()
+    return snapshot_ms, frame_ms, report.get("capture_save_ms"), report.get("bare_ms")
+
+
+def bench_size(screen, runs):
+    session = h.Session.start(screen=screen, prefix=PREFIX)
+    try:
+        folder = t.install(session, "Glassfall Bench", host=BENCH_HOST)
+        picture = h.STATE_DIR / f"bench-reference-{screen[0]}x{screen[1]}.png"
+        t.reference_picture(screen[0], screen[1], picture)
+        shown = t.ShownPicture(session, picture)
+        pixels = ScreenPixels(session.display)
+        try:
+            one_run(session, folder, pixels, screen)  # warm-up: wineserver, GL driver, file cache
+            results = [one_run(session, folder, pixels, screen) for _ in range(runs)]
+        finally:
+            shown.close()
+    finally:
+        session.stop()
+    return results
+
+
+def median(values):
+    values = [v for v in values if v is not None]
+    return statistics.median(values) if values else float("nan")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--sizes", default="1024x768,1920x1080")
+    args = parser.parse_args()
+    if not BENCH_HOST.exists():
+        sys.exit(f"missing {BENCH_HOST}: build the windows preset first")
+    h.STATE_DIR.mkdir(parents=True, exist_ok=True)
+    print(f"host benchmark, {args.runs} runs per size after one warm-up; medians (min-max)")
+    for size in args.sizes.split(","):
+        screen = tuple(int(v) for v in size.split("x"))
+        results = bench_size(screen, args.runs)
+        columns = list(zip(*results))
+        def show(i):
+            values = [v for v in columns[i] if v is not None]
+            if not values:
+                return "n/a"
+            return f"{median(values):8.1f} ms ({min(values):.1f}-{max(values):.1f})"
+        capture, bare = median(columns[2]), median(columns[3])
+        print(f"{screen[0]}x{screen[1]}:")
+        print(f"  host start -> snapshot written     {show(0)}")
+        print(f"  host start -> first renderer frame {show(1)}")
+        print(f"  capture + save                     {show(2)}")
+        print(f"  bare StretchBlt + file write       {show(3)}")
+        print(f"  ratio capture+save / bare          {capture / bare:8.2f}x (goal <= 1.2x)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
