@@ -8,6 +8,7 @@
 #include "host_system.h"
 #include "run_hooks.h"
 #include "services.h"
+#include "winmm_multimedia.h"
 
 #ifdef GLASSFALL_BENCH_REPORT
 #include <cstdio>
@@ -17,9 +18,8 @@
 
 namespace {
 
-RunHooks noMusic;
 // The music module installs its run hooks on this one line (with its header included above).
-RunHooks& installedRunHooks() { return noMusic; }
+RunHooks& installedRunHooks() { return musicRunHooks(); }
 
 #ifdef GLASSFALL_BENCH_REPORT
 // Benchmark build only: the same stretch copy and file write with nothing of the window layer
