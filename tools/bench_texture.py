@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Snapshot texture figures, under Wine on a private Xvfb (not part of CI).
+
+  bench_texture.py [--build build/windows] [--skip-hitch] [--skip-soak] [--resets 1000]
+
+Hitch: runs tools/gfbench_texture.exe, which times one Texture::load against a bare
+gluBuild2DMipmaps of the same pixels in memory at 1024x768, 1920x1080 and 3840x2160.
+Soak: starts the renderer at 1920x1080 on a desktop-like snapshot, presses "r" every 100 ms
+for the given number of resets and prints the renderer's resident memory along the way; it
+must stay flat (no texture name, buffer or file handle kept by a reset).
+"""
+
+import argparse
+import os
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+sys.path.insert(0, str(ROOT / "tools"))
+import gfharness as h  # noqa: E402
+import make_picture as mp  # noqa: E402
+
+SOAK_SIZE = (1920, 1080)
+
+
+def renderer_pid(prefix):
+    """The Linux process of Glassfall.dll running in this Wine prefix."""
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmd = (entry / "cmdline").read_bytes()
+            if b"Glassfall.dll" not in cmd or b"start.exe" in cmd:
+                continue
+            env = (entry / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if f"WINEPREFIX={prefix}".encode() in env:
+            return int(entry.name)
+    return None
+
+
+def rss_kib(pid):
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1])
+    return -1
+
+
+def hitch(session, build):
+    exe = build / "tools" / "gfbench_texture.exe"
+    r = session.run_program(exe, timeout=600)
+    print("== reset hitch: Texture::load vs bare gluBuild2DMipmaps (Wine, real opengl32/glu32)")
+    print(r.stdout.decode(errors="replace").rstrip())
+    if r.returncode != 0:
+        print(f"benchmark exited with {r.returncode}", file=sys.stderr)
+    return r.returncode
+
+
+def soak(session, build, resets):
+    print(f"== soak: {resets} resets with r every 100 ms at {SOAK_SIZE[0]}x{SOAK_SIZE[1]}")
+    session.clear_velk_temp()
+    session.write_settings(Width=SOAK_SIZE[0], Height=SOAK_SIZE[1])
+    (session.velk_temp / "Glassfall.alo").write_bytes(mp.snapshot_bmp(mp.desktop_picture(*SOAK_SIZE)))
+    proc = session.start_program(build / "bin" / "Glassfall.dll")
+    try:
+        session.wait_window("Glassfall_VC", timeout=30)
+        pid = h.wait_until(lambda: renderer_pid(session.prefix), 10, what="the renderer's process")
+        time.sleep(2.0)  # past the first frames: the driver's own start-up allocations are done
+        session.focus("Glassfall_VC")
+        start = rss_kib(pid)
+        print(f"resident at start: {start / 1024:8.1f} MiB")
+        batches = 4
+        done = 0
+        began = time.monotonic()
+        for b in range(batches):
+            n = resets // batches + (1 if b < resets % batches else 0)
+            session.focus("Glassfall_VC")
+            session.xdotool("key", "--delay", "100", *(["r"] * n))
+            done += n
+            print(f"after {done:5d} resets: {rss_kib(pid) / 1024:8.1f} MiB  ({time.monotonic() - began:6.1f} s)")
+        end = rss_kib(pid)
+        print(f"resident at end:   {end / 1024:8.1f} MiB  (change {(end - start) / 1024:+.1f} MiB)")
+        out = h.OUT / "bench" / "texture_soak_end.png"
+        session.screenshot(out)
+        print(f"last screen: {out.relative_to(h.ROOT)}")
+        return 0
+    finally:
+        if proc.poll() is None:
+            session.probe("close", "Glassfall_VC")
+            try:
+                proc.wait(timeout=15)
+            except Exception:
+                proc.kill()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build", default=str(h.BUILD_WIN), help="Windows build folder (bin/, tools/)")
+    ap.add_argument("--resets", type=int, default=1000)
+    ap.add_argument("--skip-hitch", action="store_true")
+    ap.add_argument("--skip-soak", action="store_true")
+    args = ap.parse_args()
+    build = Path(args.build)
+    h.STATE_DIR.mkdir(parents=True, exist_ok=True)
+    session = h.Session.start(screen=SOAK_SIZE, prefix=h.STATE_DIR / "texture-bench-prefix")
+    try:
+        rc = 0
+        if not args.skip_hitch:
+            rc |= hitch(session, build)
+        if not args.skip_soak:
+            rc |= soak(session, build, args.resets)
+        return rc
+    finally:
+        session.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
