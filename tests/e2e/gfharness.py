@@ -10,6 +10,7 @@ Pictures are read through ImageMagick into plain RGB bytes; comparisons are nume
 
 import atexit
 import json
+import operator
 import os
 import shutil
 import signal
@@ -327,7 +328,7 @@ class Image:
         if (self.width, self.height) != (other.width, other.height):
             raise ValueError("sizes differ")
         a, b = self.data, other.data
-        return sum(abs(x - y) for x, y in zip(a, b)) / len(a)
+        return sum(map(abs, map(operator.sub, a, b))) / len(a)
 
     def differs_from(self, other, threshold=2.0):
         return self.mean_abs_diff(other) > threshold

@@ -1,0 +1,29 @@
+// The preview fills its parent and shows the picture unscaled from the top-left corner.
+#include <gtest/gtest.h>
+
+#include "preview.h"
+
+struct PlacementCase {
+  int left, top, right, bottom;
+  int width, height, shownWidth, shownHeight;
+};
+
+class PreviewPlacementTest : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(PreviewPlacementTest, FromParentRectangle) {
+  const PlacementCase c = GetParam();
+  const PreviewPlacement p = placePreview(c.left, c.top, c.right, c.bottom);
+  EXPECT_EQ(p.width, c.width);
+  EXPECT_EQ(p.height, c.height);
+  EXPECT_EQ(p.shownWidth, c.shownWidth);
+  EXPECT_EQ(p.shownHeight, c.shownHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parents, PreviewPlacementTest,
+    ::testing::Values(
+        PlacementCase{0, 0, 152, 112, 152, 112, 152, 112},        // edge to edge
+        PlacementCase{300, 300, 500, 450, 200, 150, 152, 112},    // black bands right and bottom; position unused
+        PlacementCase{-50, 10, 50, 90, 100, 80, 100, 80},         // only the top-left part shows
+        PlacementCase{0, 0, 0, 0, 0, 0, 0, 0},                    // no window: empty rectangle
+        PlacementCase{10, 10, 5, 5, 0, 0, 0, 0}));                // inverted rectangle
