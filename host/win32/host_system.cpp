@@ -1,6 +1,7 @@
 #include "host_system.h"
 
 #include "preview_window.h"
+#include "../dialog/win32/settings_window.h"
 
 #include "services.h"
 #include "text_win32.h"
@@ -139,8 +140,7 @@ bool Win32StartupSystem::startPreview(std::int32_t parentHandle) {
   return startPreviewWindow(HWND(LONG_PTR(parentHandle)));
 }
 
-// Likewise the settings dialog: the configure mode ends after the renderer check.
-void Win32StartupSystem::showSettingsDialogModal() {}
+void Win32StartupSystem::showSettingsDialogModal() { dialog::showSettingsDialog(); }
 
 bool Win32StartupSystem::createRunWindow() {
   runWindow_.reset(new RunWindow(state_, hooks_));

@@ -1,0 +1,363 @@
+#include "settings_window.h"
+
+#include "window_layer.h"  // windows.h first, for the common-dialog and shell headers
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "control_windows.h"
+#include "dialog_parts.h"
+#include "dialog_resource.h"
+#include "host_system.h"
+#include "property_store.h"
+#include "services.h"
+#include "text_win32.h"
+#include "settings_dialog.h"
+#include "twips.h"
+
+namespace dialog {
+
+namespace {
+
+const int kIdSet = 101, kIdCancel = 102, kIdFile = 103, kIdFrame = 104, kIdRepeat = 105;
+
+const DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+class SettingsWindow : public Window, private DialogSite {
+ public:
+  explicit SettingsWindow(HostFiles& files)
+      : dialog_(*this, files), timer1_(*this, kBannerIntervalMs, [this] { dialog_.timerTick(); }) {
+    timer1_.setEnabled(true);  // running from load
+  }
+  ~SettingsWindow() override;
+
+  bool open() { return create(L"Glassfall_P", kTitle, kStyle); }
+
+ protected:
+  void onLoad() override;
+  bool onCloseRequest() override {
+    dialog_.closeRequested();
+    return true;
+  }
+  void onUnload() override { dialog_.unloading(); }
+  bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  int px(int twips) const { return twipsToPixels(twips, dpi_); }
+  void createChildren();
+  void makeFont();
+  void loadPictures();
+
+  // DialogSite
+  void screenSizeTwips(int& width, int& height) const override;
+  void windowSizeTwips(int& width, int& height) const override;
+  void moveWindowTwips(int left, int top) override;
+  void moveShape1Twips(int left, int top) override { shape_[1].move(px(left), px(top)); }
+  void setRepeatEnabled(bool enabled) override { EnableWindow(repeat_, enabled); }
+  void setFileButtonEnabled(bool enabled) override;
+  void showMark(int index, bool selected) override { mark_[index].setPicture(markPicture_[selected ? 1 : 0]); }
+  void setRepeatText(const std::string& text) override { SetWindowTextW(repeat_, toWide(text).c_str()); }
+  std::string repeatText() const override;
+  void addRepeatEntry(const std::string& text) override;
+  void setFileLabel(const std::string& text) override { fileLabel_.setText(text); }
+  void showBanner(int box, int picture) override { banner_[box].setPicture(bannerPicture_[picture - 1]); }
+  void stopTimer() override { timer1_.setEnabled(false); }
+  // After the click that asked for it has been handled, not from inside it.
+  void close() override { PostMessageW(handle(), WM_CLOSE, 0, 0); }
+  bool cursorPos(int& x, int& y) override;
+  ScreenRect windowRect() const override;
+  void animateRects(const ScreenRect& from, const ScreenRect& to) override;
+  std::int32_t openFileName(const FileRequest& request, std::string& chosen) override;
+  void openAddress(const std::string& address) override;
+  void setHourglass(bool hourglass) override {
+    setMousePointer(hourglass ? MousePointer::Hourglass : MousePointer::Default);
+  }
+
+  SettingsDialog dialog_;
+  WindowTimer timer1_;
+  int dpi_ = 96;
+  HFONT font_ = nullptr;
+  HBRUSH background_ = nullptr;
+  HICON icon_ = nullptr;
+  HCURSOR bannerCursor_ = nullptr;
+  HBITMAP markPicture_[2] = {};
+  HBITMAP bannerPicture_[kBannerFrames] = {};
+  HWND frame_ = nullptr, repeat_ = nullptr;
+  HWND setButton_ = nullptr, cancelButton_ = nullptr, fileButton_ = nullptr;
+  Part heading_{Part::Kind::Label, kBackground};
+  Part repeatLabel_{Part::Kind::Label, kBackground};
+  Part fileLabel_{Part::Kind::Label, kBackground};
+  Part modeLabel_[3] = {{Part::Kind::Label, kBackground}, {Part::Kind::Label, kBackground},
+                        {Part::Kind::Label, kBackground}};
+  Part mark_[3] = {{Part::Kind::Image, kBackground}, {Part::Kind::Image, kBackground},
+                   {Part::Kind::Image, kBackground}};
+  Part shape_[2] = {{Part::Kind::Shape, kBackground}, {Part::Kind::Shape, kBackground}};
+  Part banner_[2] = {{Part::Kind::PictureBox, kBackground}, {Part::Kind::PictureBox, kBackground}};
+};
+
+SettingsWindow::~SettingsWindow() {
+  if (font_) DeleteObject(font_);
+  if (background_) DeleteObject(background_);
+  for (HBITMAP b : markPicture_) {
+    if (b) DeleteObject(b);
+  }
+  for (HBITMAP b : bannerPicture_) {
+    if (b) DeleteObject(b);
+  }
+  // The icon and the cursor come from LoadImage with LR_SHARED: the system keeps them.
+}
+
+void SettingsWindow::makeFont() {
+  LOGFONTW f = {};
+  f.lfHeight = -MulDiv(int(kFontPoints * 100), dpi_, 7200);
+  f.lfWeight = FW_NORMAL;
+  f.lfCharSet = BYTE(kFontCharset);
+  const std::wstring name = toWide(kFontName);
+  lstrcpynW(f.lfFaceName, name.c_str(), LF_FACESIZE);
+  font_ = CreateFontIndirectW(&f);
+}
+
+void SettingsWindow::loadPictures() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  auto bitmap = [instance](int id) {
+    return HBITMAP(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  };
+  markPicture_[0] = bitmap(kMarkOffPicture);
+  markPicture_[1] = bitmap(kMarkOnPicture);
+  for (int i = 0; i < kBannerFrames; ++i) bannerPicture_[i] = bitmap(kBannerPictureFirst + i);
+  icon_ = HICON(LoadImageW(instance, MAKEINTRESOURCEW(kDialogIcon), IMAGE_ICON, 32, 32, LR_SHARED));
+  bannerCursor_ = HCURSOR(LoadImageW(instance, MAKEINTRESOURCEW(kBannerCursor), IMAGE_CURSOR, 32, 32, LR_SHARED));
+}
+
+void SettingsWindow::createChildren() {
+  HWND self = handle();
+  auto at = [this](const Place& p) { return RECT{px(p.left), px(p.top), px(p.width), px(p.height)}; };
+
+  controls::registerControlClasses(GetModuleHandleW(nullptr));
+  PropertyStore frameStore;
+  frameStore.writeLong("ShadowDepth", kFrameShadowDepth, 5);
+  RECT r = at(kFrame);
+  frame_ = controls::createFrame(self, kIdFrame, r.left, r.top, r.right, r.bottom, &frameStore, kBackground);
+  HWND inFrame = frame_ ? frame_ : self;
+
+  auto label = [&](Part& part, const Place& p, const std::string& text) {
+    const RECT lr = at(p);
+    part.setFont(font_);
+    part.create(inFrame, lr.left, lr.top, lr.right, lr.bottom);
+    part.setText(text);
+  };
+  label(heading_, kHeading, "BGM");
+  label(repeatLabel_, kRepeatLabel, kRepeatText);
+  label(fileLabel_, kFileLabel, "");
+  fileLabel_.setWrapping(true);  // two lines high: a long path goes on
+  for (int i = 0; i < 3; ++i) {
+    label(modeLabel_[i], kModeLabel[i], kModeText[i]);
+    const RECT mr = at(kMark[i]);
+    mark_[i].create(inFrame, mr.left, mr.top, mr.right, mr.bottom);
+    modeLabel_[i].onMouseDown = mark_[i].onMouseDown = [this, i] { dialog_.chooseMode(i); };
+  }
+  // Sh(1) lies over Sh(0). The heading stands over both and shows their lines through its
+  // background, as a label without a background of its own would.
+  const RECT sr = at(kShape0);
+  shape_[0].create(inFrame, sr.left, sr.top, sr.right, sr.bottom);
+  shape_[0].setColour(RGB(0, 0, 0));
+  shape_[1].create(inFrame, sr.left, sr.top, sr.right, sr.bottom);
+  shape_[1].setColour(RGB(255, 255, 255));
+  for (HWND top : {shape_[0].handle(), shape_[1].handle(), heading_.handle()}) {
+    SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  heading_.underlay = [this](HDC dc) {
+    POINT origin = {0, 0};
+    MapWindowPoints(heading_.handle(), GetParent(heading_.handle()), &origin, 1);
+    for (Part& shape : shape_) {
+      RECT box = {};
+      GetWindowRect(shape.handle(), &box);
+      MapWindowPoints(nullptr, GetParent(shape.handle()), reinterpret_cast<POINT*>(&box), 2);
+      OffsetRect(&box, -origin.x, -origin.y);
+      HBRUSH line = CreateSolidBrush(shape.colour());
+      FrameRect(dc, &box, line);
+      DeleteObject(line);
+    }
+  };
+
+  // The drop-down list hangs below the 300-twip box; the box itself keeps the stated height.
+  r = at(kRepeatBox);
+  repeat_ = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
+                            r.left, r.top, r.right, r.bottom + px(3000), inFrame, HMENU(INT_PTR(kIdRepeat)),
+                            GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(repeat_, WM_SETFONT, WPARAM(font_), FALSE);
+  RECT box = {};
+  GetWindowRect(repeat_, &box);
+  const int field = int(SendMessageW(repeat_, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  const int extra = (box.bottom - box.top) - field;  // the edges round the selection field
+  if (field > 0 && r.bottom - extra > 0) SendMessageW(repeat_, CB_SETITEMHEIGHT, WPARAM(-1), r.bottom - extra);
+
+  const controls::FontSpec buttonFont{kFontName, kFontPoints, 400, kFontCharset};
+  auto button = [&](HWND parent, int id, const Place& p, const std::string& caption) {
+    PropertyStore store;
+    store.write("Caption", caption, "&OK");
+    store.write("Font", controls::fontToText(buttonFont), "");
+    const RECT br = at(p);
+    HWND made = controls::createButton(parent, id, br.left, br.top, br.right, br.bottom, &store, kBackground);
+    // HACK: the button's load rewrites its store from the caption's change notification before
+    // it reads "Font", so the stored font is lost; setting it again gives the stored value.
+    if (controls::ButtonControl* b = made ? controls::buttonControl(made) : nullptr) b->setFont(buttonFont);
+    return made;
+  };
+  fileButton_ = button(inFrame, kIdFile, kFileButton, kFileButtonText);
+  setButton_ = button(self, kIdSet, kSetButton, kSetText);
+  cancelButton_ = button(self, kIdCancel, kCancelButton, kCancelText);
+
+  for (int i = 0; i < 2; ++i) {
+    const RECT br = at(kBannerBox[i]);
+    banner_[i].create(self, br.left, br.top, br.right, br.bottom);
+    banner_[i].setCursor(bannerCursor_);
+    banner_[i].onClick = [this] { dialog_.openHomePage(); };
+  }
+}
+
+void SettingsWindow::onLoad() {
+  dpi_ = screenDpiX();
+  background_ = CreateSolidBrush(kBackground);
+  makeFont();
+  loadPictures();
+  if (icon_) {
+    SendMessageW(handle(), WM_SETICON, ICON_BIG, LPARAM(icon_));
+    SendMessageW(handle(), WM_SETICON, ICON_SMALL, LPARAM(icon_));
+  }
+  RECT outer = {0, 0, px(kClientWidth), px(kClientHeight)};
+  AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
+  setBoundsPixels(0, 0, outer.right - outer.left, outer.bottom - outer.top);
+  createChildren();
+  dialog_.load();
+}
+
+bool SettingsWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client;
+      GetClientRect(handle(), &client);
+      FillRect(HDC(wParam), &client, background_);
+      result = 1;
+      return true;
+    }
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam), code = HIWORD(wParam);
+      if (id == IDCANCEL && lParam == 0) {  // Escape
+        dialog_.cancel();
+        return true;
+      }
+      if (code != BN_CLICKED) return false;
+      if (id == kIdSet) dialog_.save();
+      else if (id == kIdCancel) dialog_.cancel();
+      else if (id == kIdFile) dialog_.chooseFile();
+      else return false;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// ------------------------------------------------------------------ site
+
+void SettingsWindow::screenSizeTwips(int& width, int& height) const {
+  int w = 0, h = 0;
+  primaryScreenPixels(w, h);
+  width = pixelsToTwips(w, dpi_);
+  height = pixelsToTwips(h, screenDpiY());
+}
+
+void SettingsWindow::windowSizeTwips(int& width, int& height) const {
+  RECT r = {};
+  GetWindowRect(handle(), &r);
+  width = pixelsToTwips(r.right - r.left, dpi_);
+  height = pixelsToTwips(r.bottom - r.top, screenDpiY());
+}
+
+void SettingsWindow::moveWindowTwips(int left, int top) {
+  SetWindowPos(handle(), nullptr, px(left), twipsToPixels(top, screenDpiY()), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SettingsWindow::setFileButtonEnabled(bool enabled) {
+  if (controls::ButtonControl* b = fileButton_ ? controls::buttonControl(fileButton_) : nullptr) b->setEnabled(enabled);
+}
+
+std::string SettingsWindow::repeatText() const {
+  const int n = GetWindowTextLengthW(repeat_);
+  std::wstring text(std::size_t(n > 0 ? n : 0) + 1, L'\0');
+  GetWindowTextW(repeat_, &text[0], n + 1);
+  text.resize(std::size_t(n > 0 ? n : 0));
+  return fromWide(text);
+}
+
+void SettingsWindow::addRepeatEntry(const std::string& text) {
+  SendMessageW(repeat_, CB_ADDSTRING, 0, LPARAM(toWide(text).c_str()));
+}
+
+bool SettingsWindow::cursorPos(int& x, int& y) {
+  POINT p;
+  if (!GetCursorPos(&p)) return false;
+  x = p.x;
+  y = p.y;
+  return true;
+}
+
+ScreenRect SettingsWindow::windowRect() const {
+  RECT r = {};
+  GetWindowRect(handle(), &r);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+void SettingsWindow::animateRects(const ScreenRect& from, const ScreenRect& to) {
+  const RECT a = {from.left, from.top, from.right, from.bottom};
+  const RECT b = {to.left, to.top, to.right, to.bottom};
+  DrawAnimatedRects(handle(), IDANI_CAPTION, &a, &b);
+}
+
+std::int32_t SettingsWindow::openFileName(const FileRequest& request, std::string& chosen) {
+  // One filter entry, description and pattern, ended by the extra NUL of the list.
+  std::string filter = toAnsi(request.filterDescription);
+  filter += '\0';
+  filter += toAnsi(request.filterPattern);
+  filter += '\0';
+  filter += '\0';
+  std::vector<char> file(std::size_t(request.fileBufferLength) + 1, '\0');
+  std::vector<char> fileTitle(std::size_t(request.titleBufferLength) + 1, '\0');
+  const std::string folder = toAnsi(request.initialFolder);
+  const std::string title = toAnsi(request.title);
+
+  OPENFILENAMEA ofn = {};
+  // The record's first (pre-2000) form; 76 bytes in a 32-bit program.
+  ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  ofn.hwndOwner = handle();
+  ofn.hInstance = GetModuleHandleW(nullptr);
+  ofn.lpstrFilter = filter.c_str();
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = DWORD(request.fileBufferLength);
+  ofn.lpstrFileTitle = fileTitle.data();
+  ofn.nMaxFileTitle = DWORD(request.titleBufferLength);
+  ofn.lpstrInitialDir = folder.c_str();
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = 0;
+  const BOOL result = GetOpenFileNameA(&ofn);
+  if (result > 0) chosen = fromAnsi(std::string(file.data()));
+  return std::int32_t(result);
+}
+
+void SettingsWindow::openAddress(const std::string& address) {
+  ShellExecuteA(handle(), "open", toAnsi(address).c_str(), "", "", SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+void showSettingsDialog() {
+  Win32HostFiles files;
+  SettingsWindow window(files);
+  if (window.open()) window.showModal();
+}
+
+}  // namespace dialog
