@@ -84,6 +84,14 @@ bool RunWindow::onCloseRequest() {
   endProgram();
 }
 
+bool RunWindow::onMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+  // The session ending takes the run with it: the music stops and the cursor goes back first.
+  if (message != WM_ENDSESSION) return false;
+  if (wParam && run_) run_->end();
+  result = 0;
+  return true;
+}
+
 void RunWindow::screenSizePixels(int& width, int& height) { primaryScreenPixels(width, height); }
 
 void RunWindow::sizeToScreen(int width, int height) {

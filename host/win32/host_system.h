@@ -35,6 +35,7 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
  protected:
   void onLoad() override;
   bool onCloseRequest() override;
+  bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
   void screenSizePixels(int& width, int& height) override;

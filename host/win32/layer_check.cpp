@@ -26,6 +26,16 @@ class CheckWindow : public Window {
   WindowTimer stop{*this, 1000, [this] { PostQuitMessage(0); }};
 };
 
+// Closes itself from its own timer; its close handler refuses the first request.
+class ModalWindow : public Window {
+ public:
+  int closeRequests = 0;
+  WindowTimer closer{*this, 150, [this] { requestClose(); }};
+
+ protected:
+  bool onCloseRequest() override { return ++closeRequests > 1; }
+};
+
 // Pumps messages until a quit message or `ms` have passed.
 void pump(DWORD ms) {
   const DWORD start = GetTickCount();
@@ -52,6 +62,15 @@ int checkWindow() {
   const int before = window.ticks;
   pump(500);
   std::printf("ticks_after_disable %d\n", window.ticks - before);
+
+  ModalWindow modal;
+  modal.closer.setEnabled(true);
+  if (!modal.create(L"GlassfallLayerModal", "layer check modal", WS_POPUP)) return 1;
+  const DWORD start = GetTickCount();
+  modal.showModal();
+  std::printf("modal_ms %lu\n", static_cast<unsigned long>(GetTickCount() - start));
+  std::printf("modal_close_requests %d\n", modal.closeRequests);
+  std::printf("modal_gone %d\n", modal.handle() == nullptr ? 1 : 0);
   return 0;
 }
 

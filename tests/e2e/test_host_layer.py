@@ -1,5 +1,6 @@
 """The host's window layer and settings routines on the real system under Wine: a hidden
-window found by its title, timer ticks that stop with the flag, a picture saved as a bottom-up
+window found by its title, timer ticks that stop with the flag, a modal window that holds
+its caller until it is gone, a picture saved as a bottom-up
 bitmap, profile keys in code page 932 on disk with the 255-byte read limit, the existence test
 on files and folders, and the DPI behind twips."""
 
@@ -32,6 +33,13 @@ class HostLayerTest(unittest.TestCase):
         # One second at 100 ms; Wine's timers are coarse, so allow a wide band.
         self.assertTrue(6 <= int(out["ticks_enabled"]) <= 11, out["ticks_enabled"])
         self.assertEqual(out["ticks_after_disable"], "0")
+
+    def test_a_modal_window_holds_its_caller_until_it_is_gone(self):
+        out = self.check("window")
+        # Closed by its own 150 ms timer; the first close request is refused.
+        self.assertEqual(out["modal_close_requests"], "2")
+        self.assertEqual(out["modal_gone"], "1")
+        self.assertGreaterEqual(int(out["modal_ms"]), 250)
 
     def test_a_picture_is_saved_bottom_up_with_padded_rows(self):
         self.check("picture", "C:\\velk_temp\\pic.bmp")
