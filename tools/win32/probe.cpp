@@ -11,6 +11,7 @@
 //   gfprobe children TITLE          prints "hwnd x y width height class|text" for each direct child
 //   gfprobe exists HWND             exit 0 when the decimal handle names a window
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,13 +20,6 @@
 
 namespace {
 
-std::wstring widen(const char* utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], n);
-  return out;
-}
-
 std::string narrow(const wchar_t* text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   std::string out(n > 0 ? n - 1 : 0, '\0');
@@ -33,7 +27,10 @@ std::string narrow(const wchar_t* text) {
   return out;
 }
 
-HWND findTitle(const char* title) { return FindWindowW(nullptr, widen(title).c_str()); }
+// Titles are taken from the wide command line: the narrow argv is in the ANSI code page
+// (932 under the tests), which would garble titles such as the dialog's.
+std::wstring titleArgument;
+HWND findTitle() { return FindWindowW(nullptr, titleArgument.c_str()); }
 
 void printWindow(HWND window) {
   RECT r, c;
@@ -63,10 +60,10 @@ BOOL CALLBACK printChildText(HWND child, LPARAM) {
   return TRUE;
 }
 
-int waitFor(const char* title, int ms, bool present) {
+int waitFor(int ms, bool present) {
   const DWORD start = GetTickCount();
   for (;;) {
-    HWND window = findTitle(title);
+    HWND window = findTitle();
     if ((window != nullptr) == present) {
       if (window) printWindow(window);
       return 0;
@@ -85,12 +82,17 @@ int main(int argc, char** argv) {
   }
   const char* verb = argv[1];
   const char* title = argv[2];
+  int wideCount = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &wideCount)) {
+    if (wideCount > 2) titleArgument = wide[2];
+    LocalFree(wide);
+  }
   const char* arg = argc > 3 ? argv[3] : "";
-  if (!std::strcmp(verb, "wait")) return waitFor(title, std::atoi(arg), true);
-  if (!std::strcmp(verb, "gone")) return waitFor(title, std::atoi(arg), false);
+  if (!std::strcmp(verb, "wait")) return waitFor(std::atoi(arg), true);
+  if (!std::strcmp(verb, "gone")) return waitFor(std::atoi(arg), false);
   if (!std::strcmp(verb, "exists")) return IsWindow(HWND(ULONG_PTR(std::strtoull(title, nullptr, 10)))) ? 0 : 1;
 
-  HWND window = findTitle(title);
+  HWND window = findTitle();
   if (window == nullptr) return 1;
   if (!std::strcmp(verb, "find")) {
     printWindow(window);
