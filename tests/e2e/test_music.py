@@ -1,0 +1,407 @@
+"""Background music under Wine with the real multimedia stack, heard through a PulseAudio null
+sink: the MP3 tone plays at its pitch and length and starts again after its end, the WAV tone
+loops without a gap, and silence follows the end of the run; with no audio device, no CD drive
+and bad music settings the run goes on silently. Whole runs of Glassfall.scr prove what is
+heard; music_probe (the same music code over the real winmm, alone) shows what the device
+reports. Recordings are left in out/e2e/music/."""
+
+import array
+import os
+import shutil
+import signal
+import subprocess
+import time
+import unittest
+import wave
+from pathlib import Path
+
+import gfharness as h
+
+OUT = h.OUT / "e2e" / "music"
+RUN_TITLE = "Glassfall_Main"
+RENDERER_TITLE = "Glassfall_VC"
+MESSAGE_TITLE = "Glassfall (ScreenSaver)"
+MUSIC_DIR = "Music Tests"  # blanks on purpose: the open command must quote the path
+MP3 = f"C:\\{MUSIC_DIR}\\tone 440.mp3"  # 2.0 s at 440 Hz
+WAV = f"C:\\{MUSIC_DIR}\\tone 660.wav"  # 1.0 s at 660 Hz
+MP3_SECONDS = 2.0
+
+
+# --------------------------------------------------------------------------- sound
+
+class NullSink:
+    """A private PulseAudio server whose only sink is a null sink: Wine gets an audio device,
+    and the sink's monitor gives back exactly what was played, in real time."""
+
+    def __init__(self, root):
+        self.root = Path(root)
+        shutil.rmtree(self.root, ignore_errors=True)
+        (self.root / "home").mkdir(parents=True)
+        (self.root / "run").mkdir(mode=0o700)
+        self.socket = self.root / "run" / "pulse" / "native"
+        env = dict(os.environ, HOME=str(self.root / "home"), XDG_RUNTIME_DIR=str(self.root / "run"))
+        self.log = open(self.root / "pulseaudio.log", "w")
+        self.proc = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
+             "-L", "module-null-sink sink_name=nullsink rate=48000",
+             "-L", "module-native-protocol-unix auth-anonymous=1",
+             "-L", "module-always-sink"],
+            env=env, stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
+        h.wait_until(lambda: self.socket.exists() or self.proc.poll() is not None, 20, what="PulseAudio socket")
+        if self.proc.poll() is not None:
+            raise RuntimeError("PulseAudio did not start; see " + str(self.root / "pulseaudio.log"))
+
+    def env(self):
+        return {"PULSE_SERVER": f"unix:{self.socket}"}
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.log.close()
+
+
+class Recording:
+    """parecord from the null sink's monitor into a WAV file. Its first second is not to be
+    trusted (parts can be missing or come from before), so it is started well before the
+    program that plays and that second is left out of the analysis."""
+
+    RATE, CHANNELS = 44100, 2
+    UNTRUSTED = 1.0
+
+    def __init__(self, sink, path):
+        self.path = Path(path)
+        self.proc = subprocess.Popen(
+            ["parecord", "-d", "nullsink.monitor", "--file-format=wav", f"--rate={self.RATE}",
+             f"--channels={self.CHANNELS}", "--format=s16le", "--latency-msec=50", str(self.path)],
+            env=dict(os.environ, **sink.env()), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        h.wait_until(lambda: self.seconds() > self.UNTRUSTED + 0.5, 15, what="recording to begin")
+
+    def seconds(self):
+        """How far the recording has got: a mark to compare sound times with."""
+        try:
+            size = self.path.stat().st_size
+        except FileNotFoundError:
+            return 0.0
+        return max(0, size - 44) / (self.RATE * self.CHANNELS * 2)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGINT)
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        sound = Sound.load(self.path)
+        sound.silence_before(self.UNTRUSTED)
+        return sound
+
+
+class Sound:
+    """A recording as mono samples, cut into stretches of sound and silence."""
+
+    def __init__(self, rate, samples):
+        self.rate, self.samples = rate, samples
+
+    @classmethod
+    def load(cls, path):
+        with wave.open(str(path)) as w:
+            channels, rate = w.getnchannels(), w.getframerate()
+            data = array.array("h", w.readframes(w.getnframes()))
+        return cls(rate, data[::channels])
+
+    @property
+    def seconds(self):
+        return len(self.samples) / self.rate
+
+    def silence_before(self, seconds):
+        n = min(len(self.samples), int(seconds * self.rate))
+        self.samples[:n] = array.array("h", bytes(2 * n))
+
+    def segments(self, window=0.01, threshold=1000, gap=0.1, shortest=0.1):
+        """(start, end) in seconds of every stretch louder than `threshold` RMS. Stretches apart
+        by no more than `gap` are joined and blips under `shortest` dropped: a loaded machine
+        makes short drop-outs in the stream."""
+        step = int(self.rate * window)
+        found = []
+        for i in range(0, len(self.samples) - step + 1, step):
+            block = self.samples[i:i + step]
+            if sum(x * x for x in block) / step <= threshold * threshold:
+                continue
+            t = i / self.rate
+            if found and t - found[-1][1] <= gap:
+                found[-1][1] = t + window
+            else:
+                found.append([t, t + window])
+        return [tuple(s) for s in found if s[1] - s[0] >= shortest]
+
+    def frequency(self, start, end, window=0.1):
+        """The median of zero-crossing estimates over `window`-long pieces, so that a drop-out
+        does not shift it."""
+        estimates = []
+        t = start
+        while t + window <= end:
+            part = self.samples[int(t * self.rate):int((t + window) * self.rate)]
+            estimates.append(sum(1 for a, b in zip(part, part[1:]) if (a < 0) != (b < 0)) / 2 / window)
+            t += window
+        estimates.sort()
+        return estimates[len(estimates) // 2] if estimates else 0.0
+
+
+# --------------------------------------------------------------------------- runs
+
+def install_tones(session):
+    folder = session.drive_c / MUSIC_DIR
+    folder.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["sh", str(h.ROOT / "tools" / "make_tones.sh"), str(folder)], check=True)
+    shutil.move(folder / "tone440.mp3", folder / "tone 440.mp3")
+    shutil.move(folder / "tone660.wav", folder / "tone 660.wav")
+    return folder
+
+
+class HostRun:
+    """One screensaver run of Glassfall.scr /s with the real renderer, ended by Escape."""
+
+    def __init__(self, session, extra_env):
+        self.s = session
+        assert session.find_window(RUN_TITLE) is None, "a run is still going"
+        self.proc = session.start_program(h.BIN / "Glassfall.scr", "/s", env=session.env(**extra_env))
+        try:
+            session.wait_window(RUN_TITLE, timeout=30)
+            session.wait_window(RENDERER_TITLE, timeout=30)
+        except Exception:
+            self.clean_up()
+            raise
+
+    def clean_up(self):
+        """Never leaves a run behind for the next test."""
+        if self.s.find_window(RUN_TITLE) is not None:
+            self.s.probe("close", RENDERER_TITLE)
+            self.s.wait_gone(RUN_TITLE, timeout=10)
+
+    def alive(self):
+        return (self.proc.poll() is None and self.s.find_window(RUN_TITLE) is not None
+                and self.s.find_window(RENDERER_TITLE) is not None)
+
+    def end(self):
+        """Escape in the renderer; the host ends at its next watch tick. Returns its exit code."""
+        self.s.probe("key", RENDERER_TITLE, 27)
+        if not self.s.wait_gone(RENDERER_TITLE, timeout=10):
+            self.s.probe("close", RENDERER_TITLE)
+        try:
+            return self.proc.wait(timeout=20)
+        finally:
+            self.clean_up()
+
+
+def probe(session, extra_env, mode, repeat, file, run_seconds, after_seconds=0.0):
+    """music_probe: the music of one run over the real winmm; returns its lines as
+    (milliseconds, text)."""
+    r = subprocess.run(["wine", str(h.TOOLS / "music_probe.exe"), str(mode), str(repeat), file, str(run_seconds),
+                        str(after_seconds)], env=session.env(**extra_env), capture_output=True, timeout=120)
+    lines = []
+    for raw in r.stdout.decode("utf-8", "replace").splitlines():
+        ms, _, text = raw.strip().partition(" ")
+        if ms.isdigit():
+            lines.append((int(ms), text))
+    if not lines or lines[-1][1] != "exit":
+        raise AssertionError("music_probe did not finish: " + r.stderr.decode("utf-8", "replace")[-500:])
+    return lines
+
+
+class MusicTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        OUT.mkdir(parents=True, exist_ok=True)
+        cls.s = h.session()
+        # HACK: a wineserver that is not kept alive exits a few seconds after its last program,
+        # and the next one's start-up (prefix services) can hold a run's start for a minute;
+        # one waiting probe keeps it up for the whole class.
+        cls.keeper = cls.s.start_program(h.TOOLS / "gfprobe.exe", "wait", "music tests keep-alive", 3600000)
+        # The first program of a new wineserver starts the prefix's services, which must not
+        # inherit (and hold open) the output pipes of a captured run.
+        subprocess.run(["wine", str(h.TOOLS / "gfprobe.exe"), "find", "-"], env=cls.s.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+        install_tones(cls.s)
+        cls.sink = NullSink(h.STATE_DIR / f"pulse-{os.getpid()}")
+        cls.sound = cls.sink.env()
+        # Wine without any audio output: a server that is not there.
+        cls.silent = {"PULSE_SERVER": f"unix:{h.STATE_DIR}/no-such-pulse/native"}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sink.stop()
+        cls.keeper.terminate()
+        cls.keeper.wait(10)
+
+    def setUp(self):
+        self.s.clear_velk_temp()
+
+    def settings(self, mode, file="", repeat=0):
+        self.s.write_settings(**{"BGM区分": mode, "BGMﾘﾋﾟｰﾄ": repeat, "BGMﾌｧｲﾙ": file})
+
+    def recorded_run(self, name, seconds, after=2.5, env=None):
+        """A whole run of `seconds` while recording; returns (sound, end mark in seconds)."""
+        rec = Recording(self.sink, OUT / f"{name}.wav")
+        time.sleep(0.5)
+        try:
+            run = HostRun(self.s, self.sound if env is None else env)
+            time.sleep(seconds)
+            self.assertTrue(run.alive(), "the run should still be going")
+            self.assertIsNone(self.s.find_window(MESSAGE_TITLE), "no message may be shown")
+            code = run.end()
+            end_mark = rec.seconds()
+            time.sleep(after)
+        finally:
+            sound = rec.stop()
+        self.assertEqual(code, 0)
+        return sound, end_mark
+
+    def assert_silent_after(self, sound, end_mark, slack=0.5):
+        segments = sound.segments()
+        last_end = segments[-1][1] if segments else 0.0
+        self.assertLessEqual(last_end, end_mark + slack, f"sound after the run ended: {segments}")
+        self.assertGreater(sound.seconds - end_mark, 2.0, "too little recorded after the end")
+
+    # -- whole runs, heard
+
+    def test_mp3_is_heard_restarts_after_its_end_and_stops_with_the_run(self):
+        self.settings(2, MP3)
+        sound, end_mark = self.recorded_run("mp3_run", 7.5)
+        segments = sound.segments()
+        print("mp3 run segments", [(round(a, 2), round(b, 2)) for a, b in segments], "end", round(end_mark, 2))
+        self.assertGreaterEqual(len(segments), 2, "the file should have started again after its end")
+        for a, b in segments:
+            if b - a > 0.3:
+                self.assertAlmostEqual(sound.frequency(a + 0.05, b - 0.05), 440, delta=5)
+        # A play that neither began with the run nor was cut by its end is the whole file; its
+        # first fraction can be lost while the player starts.
+        middle = segments[1:-1] if len(segments) > 2 else segments[1:]
+        self.assertTrue(middle)
+        for a, b in middle[:1]:
+            self.assertGreater(b - a, MP3_SECONDS - 0.5)
+            self.assertLess(b - a, MP3_SECONDS + 0.1)
+        # Restart within about a second of each end.
+        for (_, b), (c, _) in zip(segments, segments[1:]):
+            self.assertLess(c - b, 1.6, f"restart too late: {segments}")
+        self.assert_silent_after(sound, end_mark)
+
+    def test_wav_loops_without_a_gap_and_stops_with_the_run(self):
+        self.settings(2, WAV)
+        sound, end_mark = self.recorded_run("wav_run", 5.0)
+        segments = sound.segments()
+        print("wav run segments", [(round(a, 2), round(b, 2)) for a, b in segments], "end", round(end_mark, 2))
+        self.assertEqual(len(segments), 1, f"the loop should be one unbroken sound: {segments}")
+        a, b = segments[0]
+        self.assertGreater(b - a, 3.5, "the 1 s file should have looped several times")
+        self.assertAlmostEqual(sound.frequency(a + 0.05, b - 0.05), 660, delta=5)
+        self.assertGreater(b, end_mark - 1.0, "the loop should last until the run ends")
+        self.assert_silent_after(sound, end_mark)
+
+    def test_no_audio_device_the_run_goes_on_silently(self):
+        for file in (MP3, WAV):
+            with self.subTest(file=file):
+                self.settings(2, file)
+                sound, _ = self.recorded_run("no_device_" + file[-3:].lower(), 3.0, after=2.1, env=self.silent)
+                self.assertEqual(sound.segments(), [])
+
+    def test_no_cd_drive_the_run_goes_on_silently(self):
+        self.settings(1, "", 2)
+        sound, _ = self.recorded_run("no_cd_drive", 3.0, after=2.1)
+        self.assertEqual(sound.segments(), [])
+
+    def test_bad_music_settings_the_run_goes_on_silently(self):
+        folder = self.s.drive_c / MUSIC_DIR
+        (folder / "album.mp3").mkdir(exist_ok=True)
+        # A file path beyond 255 bytes, in folders a Unix path can hold.
+        deep = folder
+        for _ in range(6):
+            deep = deep / ("d" * 40)
+        deep.mkdir(parents=True, exist_ok=True)
+        shutil.copy(folder / "tone 440.mp3", deep / "long tone.mp3")
+        shutil.copy(folder / "tone 660.wav", deep / "long tone.wav")
+        long_dir = f"C:\\{MUSIC_DIR}" + ("\\" + "d" * 40) * 6
+        cases = {
+            "folder": f"C:\\{MUSIC_DIR}\\album.mp3",
+            "not_audio_mp3": f"C:\\{MUSIC_DIR}\\not audio.mp3",
+            "not_audio_wav": f"C:\\{MUSIC_DIR}\\not audio.wav",
+            "long_mp3": long_dir + "\\long tone.mp3",
+            "long_wav": long_dir + "\\long tone.wav",
+        }
+        self.assertGreater(len(cases["long_mp3"].encode()), 255)
+        for name, file in cases.items():
+            with self.subTest(name):
+                self.settings(2, file)
+                sound, end_mark = self.recorded_run("bad_" + name, 3.0, after=2.1)
+                segments = sound.segments()
+                print(name, "segments", [(round(a, 2), round(b, 2)) for a, b in segments])
+                if name.startswith("long"):
+                    # Whether the system plays so long a path is its own affair; nothing may
+                    # go on after the run.
+                    self.assert_silent_after(sound, end_mark)
+                else:
+                    self.assertEqual(segments, [])
+
+    # -- the device's own reports, through the same music code alone
+
+    def test_mp3_device_reports_playing_then_is_restarted_and_closed(self):
+        rec = Recording(self.sink, OUT / "probe_mp3.wav")
+        time.sleep(0.5)
+        try:
+            lines = probe(self.s, self.sound, 2, 0, MP3, 5.5, after_seconds=2.5)
+            end_mark = rec.seconds() - 2.5  # the probe stays 2.5 s after the end
+        finally:
+            sound = rec.stop()
+        texts = [t for _, t in lines]
+        print("\n".join(f"{ms:6d} {t}" for ms, t in lines))
+        self.assertEqual(texts[1], f'mci open "{MP3}" type MPEGVideo Alias MP3Play [0] -> 0')
+        self.assertEqual(texts[2], "mci play MP3Play [0] -> 0")
+        modes = [t.rsplit("'", 2)[1] for t in texts if t.startswith("mci status MP3Play mode [30] -> 0")]
+        self.assertEqual(modes[0], "playing")
+        self.assertIn("stopped", modes, "the 2 s file should have come to its end")
+        restart = texts.index("mci stop MP3Play [0] -> 0")
+        self.assertEqual(texts[restart + 1], "mci play MP3Play from 0 [0] -> 0")
+        self.assertEqual(modes[modes.index("stopped") + 1], "playing")
+        self.assertEqual(texts[-3:], ["mci stop MP3Play [0] -> 0", "mci close MP3Play [0] -> 0", "exit"])
+        # Alive for 2.5 s after the close: silence then is the close's doing, not the end of a process.
+        self.assert_silent_after(sound, end_mark)
+
+    def test_wav_stop_silences_the_loop_of_a_living_program(self):
+        rec = Recording(self.sink, OUT / "probe_wav.wav")
+        time.sleep(0.5)
+        try:
+            lines = probe(self.s, self.sound, 2, 0, WAV, 4.5, after_seconds=2.5)
+            end_mark = rec.seconds() - 2.5
+        finally:
+            sound = rec.stop()
+        texts = [t for _, t in lines]
+        self.assertEqual(texts[1:3], ["wavedevices -> 2", f"playsound {WAV} 9 -> 1"])
+        self.assertEqual(texts[-2:], ["playsound (null) 0 -> 1", "exit"])
+        segments = sound.segments()
+        self.assertEqual(len(segments), 1, segments)
+        # Longer than the 1 s file: it looped (the start of the recording is left out).
+        self.assertGreater(segments[0][1] - segments[0][0], 1.5)
+        self.assert_silent_after(sound, end_mark)
+
+    def test_without_device_or_drive_the_failures_are_the_expected_ones(self):
+        mp3 = [t for _, t in probe(self.s, self.silent, 2, 0, MP3, 1.5)]
+        self.assertTrue(mp3[1].startswith(f'mci open "{MP3}" type MPEGVideo Alias MP3Play [0] -> '))
+        self.assertFalse(mp3[1].endswith("-> 0"), "no output device: the open should fail")
+        self.assertNotIn("mci play MP3Play [0] -> 0", mp3)
+        wav = [t for _, t in probe(self.s, self.silent, 2, 0, WAV, 0.5)]
+        self.assertEqual(wav[1:3], ["wavedevices -> 0", "end"])
+        cd = [t for _, t in probe(self.s, self.sound, 1, 0, "", 1.5)]
+        polls = [t for t in cd if t.startswith("mci status cdaudio current track")]
+        self.assertEqual(len(polls), 1, "polling should end at the first failing track query")
+        self.assertFalse(polls[0].endswith("-> 0"))
+        self.assertEqual(cd[cd.index("end") + 1:], ["exit"], "no stop or close after polling ended")
+
+
+if __name__ == "__main__":
+    unittest.main()
