@@ -111,13 +111,19 @@ void ButtonControl::initProperties(const std::vector<std::string>& captionsOnFor
 }
 
 void ButtonControl::readProperties(const PropertyStore& store) {
-  setCaption(store.read("Caption", "&OK"));
-  setForeColor(Colour(std::int32_t(store.readLong("ForeColor", 0))));
+  // Every value is read before any is applied: each setter's change notification writes the
+  // whole state back into the store, which would overwrite values not yet read.
+  const std::string caption = store.read("Caption", "&OK");
+  const Colour foreColor = Colour(std::int32_t(store.readLong("ForeColor", 0)));
   FontSpec font = pFONT;
   if (store.has("Font") && !fontFromText(store.read("Font", ""), font)) font = pFONT;
+  const bool focusRect = store.readLong("FocusRect", kStoredTrue) != 0;
+  const bool enabled = store.readLong("Enabled", kStoredTrue) != 0;
+  setCaption(caption);
+  setForeColor(foreColor);
   setFont(font);
-  setFocusRect(store.readLong("FocusRect", kStoredTrue) != 0);
-  setEnabled(store.readLong("Enabled", kStoredTrue) != 0);
+  setFocusRect(focusRect);
+  setEnabled(enabled);
   if (site_.userMode() && !intercepting_) {
     site_.startIntercepting();
     intercepting_ = true;

@@ -200,11 +200,7 @@ void SettingsWindow::createChildren() {
     store.write("Caption", caption, "&OK");
     store.write("Font", controls::fontToText(buttonFont), "");
     const RECT br = at(p);
-    HWND made = controls::createButton(parent, id, br.left, br.top, br.right, br.bottom, &store, kBackground);
-    // HACK: the button's load rewrites its store from the caption's change notification before
-    // it reads "Font", so the stored font is lost; setting it again gives the stored value.
-    if (controls::ButtonControl* b = made ? controls::buttonControl(made) : nullptr) b->setFont(buttonFont);
-    return made;
+    return controls::createButton(parent, id, br.left, br.top, br.right, br.bottom, &store, kBackground);
   };
   fileButton_ = button(inFrame, kIdFile, kFileButton, kFileButtonText);
   setButton_ = button(self, kIdSet, kSetButton, kSetText);

@@ -409,3 +409,31 @@ TEST(ButtonProperties, PersistedFormKeepsChangedValuesAndAlwaysTheFont) {
 }
 
 }  // namespace
+
+// The Win32 site writes every property back into the holding store on each change
+// notification; loading must still see every stored value, not the defaults written back
+// by the first setter.
+TEST(ButtonProperties, LoadingFromTheStoreItWritesBackToKeepsEveryValue) {
+  struct WriteBackSite : ButtonSiteFake {
+    PropertyStore* store = nullptr;
+    void propertyChanged(const std::string& name) override {
+      ButtonSiteFake::propertyChanged(name);
+      control->writeProperties(*store);
+    }
+  };
+  PropertyStore store;
+  store.write("Caption", "ｷｬﾝｾﾙ", "&OK");
+  store.write("Font", "ＭＳ Ｐゴシック|9.75|400|128", "");
+  store.writeLong("ForeColor", 0x00332211, 0);
+  store.writeLong("FocusRect", 0, -1);
+  WriteBackSite site;
+  site.store = &store;
+  ButtonControl c(site);
+  site.control = &c;
+  c.readProperties(store);
+  EXPECT_EQ(c.Caption(), "ｷｬﾝｾﾙ");
+  EXPECT_EQ(c.Font().name, "ＭＳ Ｐゴシック");
+  EXPECT_EQ(c.ForeColor(), 0x00332211u);
+  EXPECT_EQ(store.read("Font", ""), "ＭＳ Ｐゴシック|9.75|400|128");
+  EXPECT_EQ(store.readLong("FocusRect", -1), 0);
+}
