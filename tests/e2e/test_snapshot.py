@@ -18,6 +18,7 @@ WINDOW = (800, 600)
 # What remains is the mipmap builder's scaling to powers of two and linear filtering at the
 # edges (about 2-4 here); a turned, mirrored or missing picture is 40 or more.
 MATCH_BOUND = 8.0
+ATTEMPTS = 3
 # The visible half-height at the picture's distance is 6 x tan(9.5 deg): the picture covers
 # 1/1.00411 of the window, centred.
 COVER = 1 / 1.0041125
@@ -68,6 +69,7 @@ def broken(view):
 class Renderer:
     def __init__(self, session):
         self.s = session
+        self.launched = time.monotonic()  # the renderer's clock starts later than this
         self.proc = session.start_program(h.BIN / "Glassfall.dll")
         self.window = session.wait_window(TITLE, timeout=20)
         self.started = time.monotonic()
@@ -119,32 +121,69 @@ class SnapshotTest(unittest.TestCase):
         if SnapshotTest.shade is None:
             if self.snapshot.exists():
                 self.snapshot.unlink()
-            run = self.start()
-            SnapshotTest.shade = h.wait_until(
-                lambda: (lambda v: v if untextured_look(v) else None)(run.view()), 1.2, what="the whole piece")
+            run, SnapshotTest.shade = self.start_until(untextured_look, 1.2, "the untextured whole piece")
             run.close()
             self.runs.remove(run)
         return SnapshotTest.shade
 
     def wait_for_match(self, run, expected, within, name):
-        """Screenshots until one matches `expected`; returns (difference, seconds since start)."""
-        best = [1e9, None]
+        """Screenshots until one matches `expected`, at most `within` seconds after the window
+        appeared; returns (difference, seconds from the window to the matching screenshot)."""
+        best = [1e9, None, None]
+        trail = []
 
         def matches():
             view = run.view()
+            taken = time.monotonic() - run.started  # the screen was read before this moment
             d = view.mean_abs_diff(expected)
+            trail.append(f"{taken:.2f}s:{d:.0f}")
             if d < best[0]:
-                best[:] = [d, view]
+                best[:] = [d, view, taken]
             return d < MATCH_BOUND
 
         try:
-            h.wait_until(matches, within, interval=0.02, what=f"{name} on screen")
+            h.wait_until(matches, max(0.0, within - (time.monotonic() - run.started)), interval=0.02,
+                         what=f"{name} on screen")
         except TimeoutError:
             if best[1] is not None:
                 best[1].save(OUT / f"{name}_best.png")
-            self.fail(f"{name}: best mean difference {best[0]:.2f}, bound {MATCH_BOUND}")
+            return None, f"{name}: best mean difference {best[0]:.2f}, bound {MATCH_BOUND} ({' '.join(trail)})"
         best[1].save(OUT / f"{name}.png")
-        return best[0], time.monotonic() - run.started
+        return best[0], best[2]
+
+    def shown_after_start(self, expected, within, name):
+        """Starts the renderer until a screenshot in its first `within` seconds matches.
+        The timing is what a loaded machine can miss (a slow start, a slow screenshot), so up
+        to ATTEMPTS starts; a wrong picture fails every one of them."""
+        failures = []
+        for _ in range(ATTEMPTS):
+            run = self.start()
+            diff, when = self.wait_for_match(run, expected, within, name)
+            if diff is not None:
+                return run, diff, when
+            failures.append(when)
+            run.close()
+        self.fail("; ".join(failures))
+
+    def start_until(self, condition, within, what):
+        """Starts the renderer until a screenshot in its first `within` seconds passes
+        `condition`; returns the run and that view. Retried like shown_after_start."""
+        for _ in range(ATTEMPTS):
+            run = self.start()
+            found = []
+
+            def check():
+                view = run.view()
+                if condition(view):
+                    found.append(view)
+                return bool(found)
+
+            try:
+                h.wait_until(check, max(0.0, within - (time.monotonic() - run.started)), interval=0.02, what=what)
+                return run, found[0]
+            except TimeoutError:
+                run.close()
+        self.fail(f"{what}: not seen in {ATTEMPTS} starts")
 
     def test_picture_shows_upright_stretched_to_the_window_in_the_first_second(self):
         shade = self.untextured_shade()
@@ -153,8 +192,7 @@ class SnapshotTest(unittest.TestCase):
         expected = shaded(covered(picture_image(picture), WINDOW), shade)
         expected.save(OUT / "test_picture_expected.png")
 
-        run = self.start()
-        diff, when = self.wait_for_match(run, expected, 1.0, "test_picture")
+        _, diff, when = self.shown_after_start(expected, 1.0, "test_picture")
         self.assertLess(when, 1.0)
         view = h.Image.load(OUT / "test_picture.png")
         # Far from what a wrong orientation would show: the check has teeth.
@@ -166,7 +204,7 @@ class SnapshotTest(unittest.TestCase):
         picture = mp.test_picture(1022, 500)  # rows of 3068 bytes, padded
         self.snapshot.write_bytes(mp.snapshot_bmp(picture, size_field=False))
         expected = shaded(covered(picture_image(picture), WINDOW), shade)
-        self.wait_for_match(self.start(), expected, 1.0, "size_field_zero")
+        self.shown_after_start(expected, 1.0, "size_field_zero")
 
     def test_unusable_file_gives_untextured_pieces_that_still_break(self):
         whole = mp.snapshot_bmp(mp.test_picture(640, 480))
@@ -180,12 +218,11 @@ class SnapshotTest(unittest.TestCase):
                 self.s.clear_velk_temp()
                 self.s.write_settings(Width=WINDOW[0], Height=WINDOW[1])
                 make()
-                run = self.start()
-                view = h.wait_until(lambda: (lambda v: v if untextured_look(v) else None)(run.view()), 1.2,
-                                    what=f"the untextured whole piece ({name})")
+                run, view = self.start_until(untextured_look, 1.2, f"the untextured whole piece ({name})")
                 view.save(OUT / f"{name}_whole.png")
                 h.wait_until(lambda: broken(run.view()), 6, what=f"the break ({name})")
-                self.assertGreater(time.monotonic() - run.started, 1.3)
+                # Seen broken: not before its clock, started after the launch, reached 1.4 s.
+                self.assertGreater(time.monotonic() - run.launched, 1.4)
                 run.view(f"{name}_broken")
                 self.assertIsNone(run.proc.poll())
                 run.close()
@@ -195,18 +232,22 @@ class SnapshotTest(unittest.TestCase):
         first = mp.test_picture(640, 480)
         second = mp.desktop_picture(1024, 768)
         self.snapshot.write_bytes(mp.snapshot_bmp(first))
-        run = self.start()
-        self.wait_for_match(run, shaded(covered(picture_image(first), WINDOW), shade), 1.0, "before_r")
+        run, _, _ = self.shown_after_start(shaded(covered(picture_image(first), WINDOW), shade), 1.0, "before_r")
 
         self.snapshot.write_bytes(mp.snapshot_bmp(second))
         expected = shaded(covered(picture_image(second), WINDOW), shade)
         self.assertGreater(run.view().mean_abs_diff(expected), 5 * MATCH_BOUND)  # not reread on its own
-        pressed = time.monotonic()
-        self.s.key("r", window=TITLE)
-        # Well before the 401-frame restart (over 6 s at 60 frames a second).
-        diff, _ = self.wait_for_match(run, expected, 1.5, "after_r")
-        print(f"\nafter r: mean difference {diff:.2f} within {time.monotonic() - pressed:.2f} s")
-
+        failures = []
+        for _ in range(ATTEMPTS):  # a key press lost on a loaded machine is pressed again
+            pressed = time.monotonic()
+            self.s.key("r", window=TITLE)
+            # Well before the 401-frame restart (over 6 s at 60 frames a second).
+            diff, detail = self.wait_for_match(run, expected, pressed - run.started + 1.5, "after_r")
+            if diff is not None:
+                print(f"\nafter r: mean difference {diff:.2f} within {time.monotonic() - pressed:.2f} s")
+                return
+            failures.append(detail)
+        self.fail("; ".join(failures))
 
 if __name__ == "__main__":
     unittest.main()
