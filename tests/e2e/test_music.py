@@ -10,6 +10,7 @@ import os
 import shutil
 import signal
 import subprocess
+import tempfile
 import time
 import unittest
 import wave
@@ -35,7 +36,6 @@ class NullSink:
 
     def __init__(self, root):
         self.root = Path(root)
-        shutil.rmtree(self.root, ignore_errors=True)
         (self.root / "home").mkdir(parents=True)
         (self.root / "run").mkdir(mode=0o700)
         self.socket = self.root / "run" / "pulse" / "native"
@@ -63,6 +63,7 @@ class NullSink:
                 self.proc.kill()
                 self.proc.wait()
         self.log.close()
+        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class Recording:
@@ -223,22 +224,19 @@ class MusicTest(unittest.TestCase):
         # HACK: a wineserver that is not kept alive exits a few seconds after its last program,
         # and the next one's start-up (prefix services) can hold a run's start for a minute;
         # one waiting probe keeps it up for the whole class.
-        cls.keeper = cls.s.start_program(h.TOOLS / "gfprobe.exe", "wait", "music tests keep-alive", 3600000)
+        keeper = cls.s.start_program(h.TOOLS / "gfprobe.exe", "wait", "music tests keep-alive", 3600000)
+        cls.addClassCleanup(lambda: (keeper.terminate(), keeper.wait(10)))
         # The first program of a new wineserver starts the prefix's services, which must not
         # inherit (and hold open) the output pipes of a captured run.
         subprocess.run(["wine", str(h.TOOLS / "gfprobe.exe"), "find", "-"], env=cls.s.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         install_tones(cls.s)
-        cls.sink = NullSink(h.STATE_DIR / f"pulse-{os.getpid()}")
+        # A short path of its own: the server's socket path has a small length limit.
+        cls.sink = NullSink(tempfile.mkdtemp(prefix="gfpulse-"))
+        cls.addClassCleanup(cls.sink.stop)
         cls.sound = cls.sink.env()
         # Wine without any audio output: a server that is not there.
         cls.silent = {"PULSE_SERVER": f"unix:{h.STATE_DIR}/no-such-pulse/native"}
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.sink.stop()
-        cls.keeper.terminate()
-        cls.keeper.wait(10)
 
     def setUp(self):
         self.s.clear_velk_temp()
