@@ -11,7 +11,6 @@ std::int16_t CdPollActive = 0;
 
 namespace {
 
-const char kMp3Alias[] = "MP3Play";
 const char kNoCommandText[] = "コマンド文字列が指定されていません";
 const char kNoErrorText[] = "Error (文字列が取れません)";
 
@@ -84,8 +83,9 @@ std::int32_t Glassfall_BGM::PlayMciDevice(const std::string& device, const std::
 }
 
 void Glassfall_BGM::PlayMp3() {
-  SendMci("open \"" + BgmFile + "\" type MPEGVideo Alias " + kMp3Alias);
-  if (LastApiResult == 0) SendMci(std::string("play ") + kMp3Alias);
+  // Quoted, so that a path with blanks stays one file name.
+  SendMci("open \"" + BgmFile + "\" type MPEGVideo Alias MP3Play");
+  if (LastApiResult == 0) SendMci("play MP3Play");
 }
 
 bool Glassfall_BGM::IsMp3Playing() {
