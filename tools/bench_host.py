@@ -140,13 +140,15 @@ def main():
             if not values:
                 return "n/a"
             return f"{median(values):8.1f} ms ({min(values):.1f}-{max(values):.1f})"
-        capture, bare = median(columns[2]), median(columns[3])
+        # The ratio is taken run by run (the pair shares one moment of a busy machine), then the median.
+        ratios = [c / b for c, b in zip(columns[2], columns[3]) if c and b]
         print(f"{screen[0]}x{screen[1]}:")
         print(f"  host start -> snapshot written     {show(0)}")
         print(f"  host start -> first renderer frame {show(1)}")
         print(f"  capture + save                     {show(2)}")
         print(f"  bare StretchBlt + file write       {show(3)}")
-        print(f"  ratio capture+save / bare          {capture / bare:8.2f}x (goal <= 1.2x)")
+        print(f"  ratio capture+save / bare          {median(ratios):8.2f}x per run "
+              f"({min(ratios):.2f}-{max(ratios):.2f}; goal <= 1.2x)")
     return 0
 
 
