@@ -348,6 +348,30 @@ class MusicTest(unittest.TestCase):
 
     # -- the device's own reports, through the same music code alone
 
+    def test_overlong_path_reaches_the_system_whole_and_nothing_breaks(self):
+        # The settings file cannot carry so long a value, so the music code gets it here directly.
+        folder = self.s.drive_c / MUSIC_DIR
+        deep = folder
+        for _ in range(6):
+            deep = deep / ("e" * 40)
+        deep.mkdir(parents=True, exist_ok=True)
+        shutil.copy(folder / "tone 440.mp3", deep / "long tone.mp3")
+        shutil.copy(folder / "tone 660.wav", deep / "long tone.wav")
+        long_dir = f"C:\\{MUSIC_DIR}" + ("\\" + "e" * 40) * 6
+        for file in (long_dir + "\\long tone.mp3", long_dir + "\\long tone.wav"):
+            with self.subTest(file=file[-13:]):
+                self.assertGreater(len(file.encode()), 255)
+                rec = Recording(self.sink, OUT / f"probe_long_{file[-3:]}.wav")
+                try:
+                    lines = probe(self.s, self.sound, 2, 0, file, 3.0, after_seconds=2.5)
+                    end_mark = rec.seconds() - 2.5
+                finally:
+                    sound = rec.stop()
+                texts = [t for _, t in lines]
+                print("\n".join(texts[:4]), sound.segments())
+                self.assertTrue(any(file in t for t in texts), "the whole path should reach the system")
+                self.assert_silent_after(sound, end_mark)
+
     def test_mp3_device_reports_playing_then_is_restarted_and_closed(self):
         rec = Recording(self.sink, OUT / "probe_mp3.wav")
         time.sleep(0.5)
