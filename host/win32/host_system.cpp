@@ -21,10 +21,12 @@ double counterMilliseconds(std::int64_t ticks) {
 }
 
 double captureSaveMs = 0;
+double captureOnlyMs = 0;
 
 }  // namespace
 
 double lastCaptureSaveMilliseconds() { return captureSaveMs; }
+double lastCaptureMilliseconds() { return captureOnlyMs; }
 
 // ------------------------------------------------------------------ settings files
 
@@ -113,6 +115,7 @@ void RunWindow::captureDesktopTurned(int, int) {
     StretchBlt(master_.dc(), width, height, -width, -height, screen, 0, 0, width, height, SRCCOPY);
   }
   ReleaseDC(desktop, screen);
+  captureOnlyMs = counterMilliseconds(counterNow() - captureStart_);
 }
 
 void RunWindow::saveMaster(const std::string& path) {

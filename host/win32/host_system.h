@@ -60,6 +60,8 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
 
 // Time of the last capture and save of a run window, for the benchmark build.
 double lastCaptureSaveMilliseconds();
+// The copy alone, up to the release of the desktop context.
+double lastCaptureMilliseconds();
 
 class Win32StartupSystem : public StartupSystem {
  public:
