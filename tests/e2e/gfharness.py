@@ -89,13 +89,17 @@ class Session:
         if xvfb.poll() is not None:
             raise RuntimeError(f"Xvfb :{display} failed to start")
         _ensure_locale()
+        # The wineserver is made persistent before anything else starts one: `-p` on a server
+        # that is already up (say, wineboot's) does not make it persistent, and a server that
+        # exits when idle is restarted later by some program whose captured output pipes the new
+        # daemon then holds open, stalling that call. Its output goes nowhere for the same reason.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        prefix.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["wineserver", "-k"], env=session.env(), timeout=60, **quiet)
+        subprocess.run(["wineserver", "-w"], env=session.env(), timeout=60, **quiet)
+        subprocess.run(["wineserver", "-p"], env=session.env(), timeout=60, **quiet)
         if not (prefix / "system.reg").exists():
-            subprocess.run(["wineboot", "-i"], env=session.env(), check=True, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
-        # Persistent, so each program start does not pay for a new wineserver (exit 2: already up).
-        # Its daemon must not hold our output pipes open, or ctest waits for it forever.
-        subprocess.run(["wineserver", "-p"], env=session.env(), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineboot", "-i"], env=session.env(), check=True, timeout=300, **quiet)
         session.velk_temp.mkdir(parents=True, exist_ok=True)
         # Warm-up: the first program of a new wineserver starts the prefix's services (slow).
         subprocess.run(["wine", str(TOOLS / "gfprobe.exe"), "find", "-"], env=session.env(),
