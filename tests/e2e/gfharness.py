@@ -161,6 +161,17 @@ class Session:
                                 cwd=str(cwd) if cwd else None, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def end_program(self, proc, title):
+        """Ends a program started here: WM_CLOSE to its window, then a kill if it lingers."""
+        if proc.poll() is not None:
+            return
+        self.probe("close", title)
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
     def run_program(self, exe, *args, timeout=60, cwd=None):
         return subprocess.run(["wine", str(exe), *map(str, args)], env=self.env(), capture_output=True,
                               timeout=timeout, cwd=str(cwd) if cwd else None)

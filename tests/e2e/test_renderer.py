@@ -42,13 +42,7 @@ class RendererRun:
         return self.proc.wait(timeout=timeout)
 
     def close(self):
-        if self.proc.poll() is None:
-            self.s.probe("close", TITLE)
-            try:
-                self.proc.wait(timeout=10)
-            except Exception:
-                self.proc.kill()
-                self.proc.wait()
+        self.s.end_program(self.proc, TITLE)
 
 
 def whole(view):

@@ -82,13 +82,7 @@ class Renderer:
         return view
 
     def close(self):
-        if self.proc.poll() is None:
-            self.s.probe("close", TITLE)
-            try:
-                self.proc.wait(timeout=10)
-            except Exception:
-                self.proc.kill()
-                self.proc.wait()
+        self.s.end_program(self.proc, TITLE)
 
 
 class SnapshotTest(unittest.TestCase):
