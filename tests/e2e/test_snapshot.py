@@ -71,7 +71,13 @@ class Renderer:
         self.s = session
         self.launched = time.monotonic()  # the renderer's clock starts later than this
         self.proc = session.start_program(h.BIN / "Glassfall.dll")
-        self.window = session.wait_window(TITLE, timeout=20)
+        try:
+            self.window = session.wait_window(TITLE, timeout=20)
+        except TimeoutError:
+            # A start that stalls under Wine on a loaded machine: leave nothing behind.
+            self.proc.kill()
+            self.proc.wait()
+            raise
         self.started = time.monotonic()
 
     def view(self, name=None):
@@ -157,7 +163,11 @@ class SnapshotTest(unittest.TestCase):
         to ATTEMPTS starts; a wrong picture fails every one of them."""
         failures = []
         for _ in range(ATTEMPTS):
-            run = self.start()
+            try:
+                run = self.start()
+            except TimeoutError as stalled:
+                failures.append(str(stalled))
+                continue
             diff, when = self.wait_for_match(run, expected, within, name)
             if diff is not None:
                 return run, diff, when
@@ -169,7 +179,10 @@ class SnapshotTest(unittest.TestCase):
         """Starts the renderer until a screenshot within `within` seconds of its first frame
         passes `condition`; returns the run and that view. Retried like shown_after_start."""
         for _ in range(ATTEMPTS):
-            run = self.start()
+            try:
+                run = self.start()
+            except TimeoutError:
+                continue  # a stalled start is retried like a missed moment
             found = []
             origin = []
 
