@@ -12,6 +12,7 @@ import atexit
 import json
 import operator
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -204,13 +205,37 @@ class Session:
         return subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True, check=check,
                               timeout=30)
 
-    def focus(self, title):
-        """Gives the X input focus to the window with this title. With no window manager
-        nothing else does, and a new Wine window does not always take it itself."""
-        ids = self.xdotool("search", "--name", f"^{title}$", check=False).stdout.split()
-        for wid in ids:
-            self.xdotool("windowfocus", wid.decode(), check=False)
-        return bool(ids)
+    def viewable_window(self, title, timeout=15):
+        """The X id of a viewable window with exactly this title, once there is one. Under Wine
+        a title can stand on more than one X window (one not yet mapped, say); only a viewable
+        one can take the focus or show what is typed."""
+        pattern = f"^{re.escape(title)}$"
+
+        def found():
+            ids = self.xdotool("search", "--onlyvisible", "--name", pattern, check=False).stdout.split()
+            return ids[-1].decode() if ids else None
+
+        return wait_until(found, timeout, what=f"a viewable window titled {title!r}")
+
+    def focused_window(self):
+        r = self.xdotool("getwindowfocus", "-f", check=False)
+        return r.stdout.strip().decode() if r.returncode == 0 else None
+
+    def focus(self, title, timeout=15):
+        """Gives the X input focus to the viewable window with this title and returns its id once
+        it holds the focus. With no window manager nothing else does, and a new Wine window does
+        not always take it itself; a request made while the window is still being mapped can be
+        lost, so it is made again until the focus is seen there."""
+        wid = self.viewable_window(title, timeout)
+
+        def held():
+            if self.focused_window() == wid:
+                return True
+            self.xdotool("windowfocus", wid, check=False)
+            return self.focused_window() == wid
+
+        wait_until(held, timeout, interval=0.1, what=f"the focus on {title!r}")
+        return wid
 
     def key(self, *keys, window=None):
         """Real key presses on the X display, to `window` (a title) when given."""

@@ -57,8 +57,10 @@ class PreviewTest(unittest.TestCase):
                 parent, handle = self.parent(*size)
                 rect = self.s.find_window(PARENT_TITLE)
                 proc = self.preview("/p", handle)
-                kids = h.wait_until(lambda: [c for c in self.children() if c["text"] == "Preview Window"], 15,
-                                    what="the preview child")
+                # The child exists before the preview sizes it to its parent: wait for it to have a size.
+                kids = h.wait_until(lambda: [c for c in self.children()
+                                             if c["text"] == "Preview Window" and c["w"] and c["h"]], 15,
+                                    what="the preview child with its size")
                 self.assertEqual((kids[0]["x"], kids[0]["y"], kids[0]["w"], kids[0]["h"]),
                                  (rect.x, rect.y, size[0], size[1]))
                 self.assertIsNone(proc.poll())

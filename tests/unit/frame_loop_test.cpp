@@ -66,12 +66,16 @@ TEST_F(FrameLoopTest, KeysActInEitherCase) {
   EXPECT_EQ(gravity, 0.0f);
   handleSceneKey('g');
   EXPECT_FLOAT_EQ(gravity, 0.2f);
-  // Other characters, and codes that only look like letters once truncated wrongly, do nothing.
+  // Other characters do nothing.
   handleSceneKey('x');
-  handleSceneKey(0x100 + 'x');
-  handleSceneKey(0xE7);  // not a letter as a signed 8-bit character
+  handleSceneKey(0xE7);  // 'g' + 0x80: negative as a signed 8-bit character, not a letter
   EXPECT_EQ(pieceCount, 1);
   EXPECT_FLOAT_EQ(gravity, 0.2f);
+  // The code is taken as an 8-bit character: only its low byte counts.
+  handleSceneKey(0x100 + 'g');
+  EXPECT_EQ(gravity, 0.0f);
+  handleSceneKey(0x200 + 'S');
+  EXPECT_EQ(pieceCount, 2);
 }
 
 TEST_F(FrameLoopTest, ResizeKeepsZeroHeightButViewportGetsOne) {

@@ -15,17 +15,24 @@ Piece wholePicture() {
   return p;
 }
 
-// Finds a seed whose first two draws are the wanted outputs (draws are k / 32767).
+// The seed whose first two draws are the wanted outputs (draws are k / 32767), found by
+// running the generator backwards: an output fixes bits 16..30 of the state after the step,
+// so only bit 31 and the low 16 bits of that state are tried, and 214013 being odd has an
+// inverse modulo 2^32 that undoes the step.
 Random generatorDrawing(int first, int second) {
-  for (std::uint32_t seed = 0;; ++seed) {
+  constexpr std::uint32_t kMultiplier = 214013u, kIncrement = 2531011u;
+  std::uint32_t inverse = kMultiplier;  // Newton's iteration doubles the correct low bits
+  for (int i = 0; i < 5; ++i) inverse *= 2u - kMultiplier * inverse;
+  for (std::uint32_t free = 0; free < (1u << 17); ++free) {
+    const std::uint32_t state = (free >> 16) << 31 | std::uint32_t(first) << 16 | (free & 0xFFFFu);
+    if (int(((state * kMultiplier + kIncrement) >> 16) & 0x7FFFu) != second) continue;
     Random r;
-    r.seed(seed);
-    if (r.next() == first && r.next() == second) {
-      Random fresh;
-      fresh.seed(seed);
-      return fresh;
-    }
+    r.seed((state - kIncrement) * inverse);
+    Random check = r;
+    if (check.next() == first && check.next() == second) return r;
   }
+  ADD_FAILURE() << "no seed draws " << first << ", " << second;
+  return Random();
 }
 
 void expectVec(const Vec4& v, double x, double y, double z, double tol = 1e-6) {

@@ -54,8 +54,11 @@ BOOL CALLBACK printChild(HWND child, LPARAM parent) {
 }
 
 BOOL CALLBACK printChildText(HWND child, LPARAM) {
-  wchar_t text[1024];
-  GetWindowTextW(child, text, 1024);
+  // GetWindowText reads only a caption for another process's windows; an edit box's
+  // contents come by asking the control itself.
+  wchar_t text[1024] = L"";
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(child, WM_GETTEXT, 1024, LPARAM(text), SMTO_ABORTIFHUNG, 2000, &copied);
   std::printf("%s\n", narrow(text).c_str());
   return TRUE;
 }

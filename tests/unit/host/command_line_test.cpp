@@ -2,6 +2,8 @@
 // number reading of the preview handle.
 #include <gtest/gtest.h>
 
+#include "param_names.h"
+
 #include "command_line.h"
 #include "numbers.h"
 
@@ -48,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(Table, PreviewHandle, ::testing::Values(
     HandleCase{"/p 1e", 1}, HandleCase{"/p 99999999999", 0}, HandleCase{"/p 2147483647", 2147483647},
     HandleCase{"/p -2147483648", -2147483647 - 1}, HandleCase{"/p 2147483648", 0},
     HandleCase{"/p 12abc", 12}, HandleCase{"/p abc", 0}, HandleCase{"/p &", 0},
-    HandleCase{"/p 1e999", 0}));
+    HandleCase{"/p 1e999", 0}),
+    [](const ::testing::TestParamInfo<HandleCase>& info) { return testnames::fromText(info.param.argument); });
 
 TEST(StrictNumber, TakesOnlyAWholeNumberText) {
   double v = -7;

@@ -1,6 +1,8 @@
 // The preview fills its parent and shows the picture unscaled from the top-left corner.
 #include <gtest/gtest.h>
 
+#include "param_names.h"
+
 #include "preview.h"
 
 struct PlacementCase {
@@ -26,4 +28,5 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{300, 300, 500, 450, 200, 150, 152, 112},    // black bands right and bottom; position unused
         PlacementCase{-50, 10, 50, 90, 100, 80, 100, 80},         // only the top-left part shows
         PlacementCase{0, 0, 0, 0, 0, 0, 0, 0},                    // no window: empty rectangle
-        PlacementCase{10, 10, 5, 5, 0, 0, 0, 0}));                // inverted rectangle
+        PlacementCase{10, 10, 5, 5, 0, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<PlacementCase>& info) { return testnames::fromText("parent " + std::to_string(info.param.left) + " " + std::to_string(info.param.top) + " " + std::to_string(info.param.right) + " " + std::to_string(info.param.bottom)); });                // inverted rectangle

@@ -1,6 +1,8 @@
 // The mode table of start-up, row by row, with every system call in the order it is made.
 #include <gtest/gtest.h>
 
+#include "param_names.h"
+
 #include <cstring>
 #include <set>
 #include <vector>
@@ -111,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ModeTable, ::testing::Values(
     ModeRow{"", join({kSingleInstance, kPrepare, kScreenAndRun}), kKeep, false},
     ModeRow{"s", join({kSingleInstance, kPrepare}), kEnd, false},
     ModeRow{"/a", join({kSingleInstance, kPrepare}), kEnd, false},
-    ModeRow{"/x 5", join({kSingleInstance, kPrepare}), kEnd, false}));
+    ModeRow{"/x 5", join({kSingleInstance, kPrepare}), kEnd, false}),
+    [](const ::testing::TestParamInfo<ModeRow>& info) { return testnames::fromText(info.param.argument); });
 
 class Startup : public ::testing::Test {
  protected:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "param_names.h"
+
 #include "music_run.h"
 
 namespace {
@@ -72,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, PlayMciDeviceTest,
                                            PlayShape{"02:00:00:00", "", "play cdaudio from 02:00:00:00"},
                                            PlayShape{"", "03:00:00:00", "play cdaudio to 03:00:00:00"},
                                            PlayShape{"02:00:00:00", "03:00:00:00",
-                                                     "play cdaudio from 02:00:00:00 to 03:00:00:00"}));
+                                                     "play cdaudio from 02:00:00:00 to 03:00:00:00"}),
+    [](const ::testing::TestParamInfo<PlayShape>& info) { return testnames::fromText(info.param.command); });
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "param_names.h"
+
 #include "music_run.h"
 
 namespace {
@@ -26,7 +28,8 @@ INSTANTIATE_TEST_SUITE_P(Endings, MusicFileKindTest,
                                            KindCase{"C:\\a\\song.wma", MusicFileKind::None},
                                            KindCase{"C:\\a\\loop.wave", MusicFileKind::None},
                                            KindCase{"mp", MusicFileKind::None},
-                                           KindCase{"", MusicFileKind::None}));
+                                           KindCase{"", MusicFileKind::None}),
+    [](const ::testing::TestParamInfo<KindCase>& info) { return testnames::fromText(info.param.file); });
 
 TEST(Mp3Run, PlaysRestartsAfterItsEndAndClosesAtTheEnd) {
   MusicRun run(2, kSong);
