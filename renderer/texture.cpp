@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "bitmap.h"
-#include "file_reader.h"
+#include "file_input.h"
 #include "gl_api.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bitmap.h"
-#include "file_reader.h"
+#include "file_input.h"
 #include "gl_api.h"
 #include "texture.h"
 

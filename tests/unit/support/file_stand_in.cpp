@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "file_reader.h"
+#include "file_input.h"
 
 namespace {
 

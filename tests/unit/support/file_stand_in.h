@@ -1,4 +1,4 @@
-// In-memory stand-in for the renderer's file reader (renderer/file_reader.h).
+// In-memory stand-in for the renderer's file input (renderer/file_input.h).
 // Files are registered by path; every open, read and close is counted.
 #pragma once
 

@@ -1,6 +1,7 @@
-// Read-only, sequential access to one file: the only file calls the renderer makes.
-// Each platform backend implements these three functions (renderer/win32/file_reader.cpp);
-// the unit tests link a stand-in that serves files from memory.
+// The renderer's file input: read-only, sequential access to one file, the only file
+// calls the renderer makes. Each platform implements these three functions in its own
+// file (renderer/win32/file_input_win32.cpp); the unit tests link a stand-in that serves
+// files from memory.
 #pragma once
 
 #include <cstddef>

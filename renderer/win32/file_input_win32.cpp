@@ -1,11 +1,11 @@
-// Win32 backend of the renderer's file reader: CreateFileA / ReadFile / CloseHandle.
+// Win32 backend of the renderer's file input: CreateFileA / ReadFile / CloseHandle.
 //  [x] open existing, read access, shared reading, sequential-scan hint
 //  [x] one ReadFile per read; a short or failed read reports the bytes that arrived
 //  [ ] reads above 4 GiB in one call (the bitmap reader never asks for them)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "../file_reader.h"
+#include "../file_input.h"
 
 namespace fileio {
 
