@@ -2,6 +2,7 @@
 //  [x] profile reader for the window size, borderless window "Glassfall_VC"
 //  [x] pixel format, WGL context, debugger line about the chosen format
 //  [x] frame loop on the performance counter, paced to 60 frames/s (swap interval + deadline)
+//  [x] loop hooks at each shown frame and at the end (a benchmark build links its own)
 //  [x] keys: Escape ends, g / r / s act on the scene; WM_CLOSE ends through DefWindowProc
 //  [ ] multi-monitor: the window covers the size written by the host, nothing more
 #define WIN32_LEAN_AND_MEAN
@@ -12,6 +13,7 @@
 
 #include "../frame_loop.h"
 #include "../gl_api.h"
+#include "../loop_hooks.h"
 #include "../scene.h"
 
 namespace {
@@ -34,9 +36,7 @@ PIXELFORMATDESCRIPTOR baseDescriptor() {
 PIXELFORMATDESCRIPTOR pixelFormat = baseDescriptor();
 bool pixelFormatCompleted = false;
 
-#ifndef GLASSFALL_UNPACED
-FramePacer* pacer = nullptr;
-#endif
+FramePacer* pacer = nullptr;  // none when the hooks ask for an unpaced loop
 
 void debugPrintf(const char* format, ...) {
   char buffer[1024];
@@ -71,12 +71,7 @@ void setSwapInterval() {
   typedef BOOL(WINAPI * SwapIntervalProc)(int);
   PROC proc = wglGetProcAddress("wglSwapIntervalEXT");
   if (proc == nullptr) return;
-#ifdef GLASSFALL_UNPACED
-  const int interval = 0;
-#else
-  const int interval = 1;
-#endif
-  reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(proc))(interval);
+  reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(proc))(loopHooks().paced() ? 1 : 0);
 }
 
 void onCreate(HWND window) {
@@ -87,42 +82,8 @@ void onCreate(HWND window) {
   setSwapInterval();
 }
 
-#ifdef GLASSFALL_BENCH_REPORT
-// Benchmark builds only: frames, wall and CPU seconds from the first to the last frame,
-// written when the window goes (start-up and shutdown stay out of the figures).
-long long benchFrames = 0;
-std::int64_t benchFirstCounter = 0, benchLastCounter = 0;
-double benchFirstCpu = 0, benchLastCpu = 0;
-double processCpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-  };
-  return seconds(kernel) + seconds(user);
-}
-void countBenchFrame(std::int64_t now) {
-  if (benchFrames++ == 0) {
-    benchFirstCounter = now;
-    benchFirstCpu = processCpuSeconds();
-  }
-  benchLastCounter = now;
-  benchLastCpu = processCpuSeconds();
-}
-void writeBenchReport() {
-  const double wall = double(benchLastCounter - benchFirstCounter) / double(counterFrequency);
-  if (FILE* out = std::fopen("C:\\velk_temp\\bench_report.txt", "w")) {
-    std::fprintf(out, "frames %lld\nwall %.4f\ncpu %.4f\n", benchFrames > 0 ? benchFrames - 1 : 0, wall,
-                 benchLastCpu - benchFirstCpu);
-    std::fclose(out);
-  }
-}
-#endif
-
 void onDestroy() {
-#ifdef GLASSFALL_BENCH_REPORT
-  writeBenchReport();
-#endif
+  loopHooks().onLoopEnd();
   wglMakeCurrent(deviceContext, nullptr);
   wglDeleteContext(renderContext);
   PostQuitMessage(0);
@@ -134,13 +95,9 @@ void onPaint(HWND window) {
   paintFrame(now);
   SwapBuffers(deviceContext);
   ValidateRect(window, nullptr);
-#ifndef GLASSFALL_UNPACED
   if (pacer) pacer->frameDrawn(now);
-#endif
   frameShown();
-#ifdef GLASSFALL_BENCH_REPORT
-  countBenchFrame(now);
-#endif
+  loopHooks().onFrameShown(now);
 }
 
 void onKeyDown(HWND window, WPARAM key) {
@@ -164,14 +121,11 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 // Between frames the loop sleeps until the deadline or the next message, whichever comes first.
 bool waitForFrameDeadline() {
-#ifdef GLASSFALL_UNPACED
-  return false;
-#else
+  if (!pacer) return false;
   const DWORD wait = pacer->waitMilliseconds(readCounter());
   if (wait == 0) return false;
   MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
   return true;
-#endif
 }
 
 }  // namespace
@@ -203,10 +157,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   startClock(frequency.QuadPart, readCounter());
-#ifndef GLASSFALL_UNPACED
   FramePacer framePacer(counterFrequency, 60);
-  pacer = &framePacer;
-#endif
+  if (loopHooks().paced()) pacer = &framePacer;
 
   if (!resetScene()) return 0;
   isRunning = true;
@@ -223,8 +175,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
 
   isRunning = false;
-#ifndef GLASSFALL_UNPACED
   pacer = nullptr;
-#endif
   return int(message.wParam);
 }

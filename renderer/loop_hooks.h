@@ -1,0 +1,20 @@
+// Points where a build can watch or loosen a front-end's frame loop. The programs link the
+// plain hooks (renderer/loop_hooks.cpp): frames paced, nothing recorded. A benchmark build
+// links its own definition of loopHooks() instead, so no front-end carries benchmark code.
+#pragma once
+
+#include <cstdint>
+
+class LoopHooks {
+ public:
+  virtual ~LoopHooks() = default;
+  // False lets the loop draw as fast as it can: no swap interval, no frame deadline.
+  virtual bool paced() const = 0;
+  // After each frame is on the screen (and any restart it caused), with its counter value.
+  virtual void onFrameShown(std::int64_t counter) = 0;
+  // Once, when the window goes, while the GL context is still current.
+  virtual void onLoopEnd() = 0;
+};
+
+// The hooks this program was linked with.
+LoopHooks& loopHooks();

@@ -1,0 +1,68 @@
+// The benchmark builds' frame report: which frames it counts and the figures it writes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "frame_loop.h"
+#include "frame_report.h"
+
+namespace {
+
+double fakeCpu = 0;
+double readFakeCpu() { return fakeCpu; }
+
+class FrameReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedFrequency_ = counterFrequency;
+    startClock(1000, 0);  // a millisecond counter
+    fakeCpu = 0;
+    std::remove(path_.c_str());
+  }
+  void TearDown() override {
+    counterFrequency = savedFrequency_;
+    std::remove(path_.c_str());
+  }
+  std::string written() const {
+    std::ifstream in(path_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  const std::string path_ = ::testing::TempDir() + "glassfall_frame_report.txt";
+
+ private:
+  std::int64_t savedFrequency_ = 1;
+};
+
+}  // namespace
+
+TEST_F(FrameReportTest, FiguresRunFromTheFirstShownFrameToTheLast) {
+  FrameReport report(true, readFakeCpu, path_);
+  EXPECT_TRUE(report.paced());
+  fakeCpu = 3.0;  // start-up work before the first frame stays out of the figures
+  report.onFrameShown(500);
+  fakeCpu = 3.25;
+  report.onFrameShown(516);
+  fakeCpu = 3.5;
+  report.onFrameShown(2500);
+  fakeCpu = 9.0;  // nor does the shutdown after the last one
+  report.onLoopEnd();
+  EXPECT_EQ(written(), "frames 2\nwall 2.0000\ncpu 0.5000\n");
+}
+
+TEST_F(FrameReportTest, ALoopWithoutFramesStillWritesAReport) {
+  FrameReport report(false, readFakeCpu, path_);
+  EXPECT_FALSE(report.paced());
+  fakeCpu = 1.0;
+  report.onLoopEnd();
+  EXPECT_EQ(written(), "frames 0\nwall 0.0000\ncpu 0.0000\n");
+
+  // One frame is no interval yet.
+  report.onFrameShown(40);
+  report.onLoopEnd();
+  EXPECT_EQ(written(), "frames 0\nwall 0.0000\ncpu 0.0000\n");
+}

@@ -1,0 +1,24 @@
+// Win32 side of the renderer benchmark builds: the process CPU clock and the report's place.
+// GLASSFALL_BENCH_PACED chooses the product's paced loop (1) or an unpaced one (0).
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "frame_report.h"
+
+namespace {
+
+double processCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](const FILETIME& t) {
+    return double((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+}  // namespace
+
+LoopHooks& loopHooks() {
+  static FrameReport report(GLASSFALL_BENCH_PACED != 0, processCpuSeconds, "C:\\velk_temp\\bench_report.txt");
+  return report;
+}
