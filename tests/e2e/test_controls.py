@@ -12,7 +12,7 @@ import gfharness as h
 OUT = h.OUT / "e2e" / "controls"
 TITLE = "Glassfall controls demo"
 DEMO = h.TOOLS / "gfcontrols_demo.exe"
-CROSSCHECK = h.ROOT / "build" / "linux" / "host" / "controls" / "gfcontrols_crosscheck"
+CROSSCHECK = h.ROOT / "build" / "linux" / "tools" / "controls" / "gfcontrols_crosscheck"
 
 
 def hexrgb(value):
