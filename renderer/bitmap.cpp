@@ -65,7 +65,7 @@ BitmapStatus parseInfoBlock(const unsigned char* info, std::size_t size, BitmapL
   if (layout.width <= 0 || layout.height <= 0) return BitmapStatus::badDimensions;
 
   layout.rowBytes = bitmapRowBytes(bitsPerPixel, layout.width);
-  const std::uint64_t needed = layout.rowBytes * std::uint64_t(layout.height);  // < 2^63
+  const std::uint64_t needed = layout.rowBytes * std::uint64_t(layout.height);  // < 2^64
   if (needed > kMaxPixelBytes) return BitmapStatus::tooLarge;
   if (imageSize == 0) {
     layout.pixelBytes = needed;

@@ -70,5 +70,6 @@ std::uint32_t FramePacer::waitMilliseconds(std::int64_t now) const {
 
 void FramePacer::frameDrawn(std::int64_t now) {
   deadline_ += period_;
-  if (deadline_ < now - period_) deadline_ = now;
+  // Left far behind (a stall, or the first frame): a whole period from now, not a burst.
+  if (deadline_ < now - period_) deadline_ = now + period_;
 }

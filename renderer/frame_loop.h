@@ -47,7 +47,8 @@ class FramePacer {
   // Milliseconds to wait before the next frame; 0 means draw now.
   std::uint32_t waitMilliseconds(std::int64_t now) const;
 
-  // Moves the deadline on by one period; a deadline left far behind (a stall) restarts at now.
+  // Moves the deadline on by one period; a deadline left far behind (a stall, or the first
+  // frame) restarts one period after now.
   void frameDrawn(std::int64_t now);
 
  private:

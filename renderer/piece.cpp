@@ -1,6 +1,8 @@
 #include "piece.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "gl_api.h"
 
@@ -31,15 +33,10 @@ void pushAndRecenter(Piece& piece) {
 }  // namespace
 
 void Piece::construct() {
-  angle = 0;
-  spinSpeed = 0;
-  spinAxis = Vec4(0, 0, 1, 1);
-  position = Vec4(0, 0, 0, 1);
-  velocity = Vec4(0, 0, 0, 1);
-  texCoords[0] = {1, 1};
-  texCoords[1] = {1, 0};
-  texCoords[2] = {0, 0};
-  texCoords[3] = {0, 1};
+  // The member initialisers are the one statement of the constructed state.
+  Piece fresh;
+  std::copy(std::begin(corners), std::end(corners), fresh.corners);
+  *this = fresh;
 }
 
 Vec4 Piece::centroid() const {

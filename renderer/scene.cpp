@@ -4,19 +4,19 @@
 #include "gl_api.h"
 #include "texture.h"
 
-Piece pieces[kMaxPieces];
-int pieceCount = 1;
-float lastCutTime = 0;
-float gravity = 0.2f;
-Random sceneRandom;
-Texture snapshotTexture;
-
 namespace {
 std::time_t calendarNow() { return std::time(nullptr); }
 
 constexpr float kCutInterval = 1.4f;
 constexpr float kGravity = 0.2f;
 }  // namespace
+
+Piece pieces[kMaxPieces];
+int pieceCount = 1;
+float lastCutTime = 0;
+float gravity = kGravity;
+Random sceneRandom;
+Texture snapshotTexture;
 
 std::time_t (*sceneCalendarTime)() = calendarNow;
 

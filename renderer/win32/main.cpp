@@ -163,7 +163,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!resetScene()) return 0;
   isRunning = true;
 
-  MSG message;
+  MSG message = {};  // an empty queue leaves it unwritten
   PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
   while (message.message != WM_QUIT) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

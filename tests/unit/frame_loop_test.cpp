@@ -118,3 +118,26 @@ TEST(FramePacer, CapsAtSixtyFramesPerSecondWithoutDrift) {
   EXPECT_LE(burst, 2);
   EXPECT_GE(pacer.waitMilliseconds(now), 15u);
 }
+
+TEST(FramePacer, FirstFrameAndFrameAfterAStallAreFollowedByAWholePeriod) {
+  const std::int64_t freq = 10000000;
+  const std::int64_t period = freq / 60;
+  FramePacer pacer(freq, 60);
+  // The counter has run for long before the loop starts.
+  std::int64_t now = 5 * freq;
+  ASSERT_EQ(pacer.waitMilliseconds(now), 0u);
+  pacer.frameDrawn(now);
+  EXPECT_EQ(pacer.waitMilliseconds(now), 16u);
+
+  // A frame drawn half a period late keeps the rhythm: the next one comes half a period sooner.
+  now += period + period / 2;
+  ASSERT_EQ(pacer.waitMilliseconds(now), 0u);
+  pacer.frameDrawn(now);
+  EXPECT_EQ(pacer.waitMilliseconds(now), 8u);
+
+  // A stall of a second: one frame at once, then a whole period before the next.
+  now += freq;
+  ASSERT_EQ(pacer.waitMilliseconds(now), 0u);
+  pacer.frameDrawn(now);
+  EXPECT_EQ(pacer.waitMilliseconds(now), 16u);
+}

@@ -148,6 +148,28 @@ TEST(PieceSplit, PartsAverageToOriginAndKeepTheParentsSpinState) {
   }
 }
 
+TEST(PieceConstruct, PutsBackTheRestingStateAndKeepsTheCorners) {
+  Piece p = wholePicture();
+  Random rng = generatorDrawing(8000, 20000);
+  Piece other;
+  p.split(other, rng);
+  p.update(0.5f);
+  const Piece cut = p;
+  p.construct();
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    expectVec(p.corners[i], cut.corners[i].x, cut.corners[i].y, cut.corners[i].z, 0);
+  }
+  EXPECT_EQ(p.angle, 0.0f);
+  EXPECT_EQ(p.spinSpeed, 0.0f);
+  expectVec(p.spinAxis, 0, 0, 1, 0);
+  expectVec(p.position, 0, 0, 0, 0);
+  expectVec(p.velocity, 0, 0, 0, 0);
+  EXPECT_EQ(p.spinAxis.w, 1.0f);
+  EXPECT_EQ(p.velocity.w, 1.0f);
+  expectTex(p, {{1, 1}, {1, 0}, {0, 0}, {0, 1}}, 0);
+}
+
 TEST(PieceSpin, MassAndImpulse) {
   Piece p;
   p.corners[0] = Vec4(-1, -1, 0, 1);
