@@ -9,7 +9,6 @@
 
 namespace dialog {
 
-const char kTitle[] = "■Glassfall■";
 const char kFontName[] = "ＭＳ Ｐゴシック";
 const char kHomePage[] = "https://glassfall.example.org/";
 const char* const kModeText[3] = {"なし", "音楽CD", "MP3、WAV"};

@@ -10,7 +10,6 @@ class HostFiles;
 
 namespace dialog {
 
-extern const char kTitle[];  // ■Glassfall■
 extern const char kFontName[];
 constexpr double kFontPoints = 9.75;
 constexpr int kFontCharset = 128;  // Shift-JIS

@@ -81,9 +81,11 @@ void RunWindow::onWatchTick() {
   requestClose();
 }
 
+// The run's end steps, then the program ends here: the window is never destroyed the usual way.
 bool RunWindow::onCloseRequest() {
   if (run_) run_->end();
   endProgram();
+  return true;
 }
 
 bool RunWindow::onMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {

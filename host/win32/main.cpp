@@ -1,7 +1,8 @@
 // Win32 entry of the screensaver host Glassfall.scr.
 //  [x] start-up and mode dispatch over the real system, the hidden run window and its loop
 //  [x] run hooks for the background music (installed below)
-//  [ ] preview window and settings dialog: their modes end after the documented steps
+//  [x] preview window and settings dialog, reached through the start-up system
+//  [ ] multi-monitor: the run covers the primary screen only
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 

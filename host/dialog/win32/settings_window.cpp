@@ -13,6 +13,7 @@
 #include "host_system.h"
 #include "property_store.h"
 #include "services.h"
+#include "startup.h"
 #include "text_win32.h"
 #include "settings_dialog.h"
 #include "twips.h"
@@ -33,7 +34,8 @@ class SettingsWindow : public Window, private DialogSite {
   }
   ~SettingsWindow() override;
 
-  bool open() { return create(L"Glassfall_P", kTitle, kStyle); }
+  // Titled as start-up looks for it, so no second copy starts while the dialog is open.
+  bool open() { return create(L"Glassfall_P", kDialogWindowTitle, kStyle); }
 
  protected:
   void onLoad() override;
