@@ -1,7 +1,7 @@
 // Seam between the screensaver run and the background music. The run window calls these
 // hooks at its load (snapshot saved, renderer started), on each tick of its two music
 // timers and first thing at its end; each does nothing unless a module overrides it.
-// The hooks in use are installed on one marked line of host/win32/main.cpp.
+// The hooks in use are installed on one marked line of host/win32/program_hooks.cpp.
 #pragma once
 
 // The run window's music timers; both are off when the window is made.
