@@ -217,6 +217,12 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     }
   return p;
 }
+// The plain form too goes to malloc, untracked: the array delete below frees every array,
+// including the standard library's own buffers (a file stream's), which come from it.
+void* operator new[](std::size_t size) {
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
 void operator delete[](void* p) noexcept {
   for (void*& slot : trackedBlocks)
     if (p && slot == p) slot = nullptr;
