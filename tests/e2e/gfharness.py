@@ -89,6 +89,23 @@ class Session:
                    what="Xvfb socket")
         if xvfb.poll() is not None:
             raise RuntimeError(f"Xvfb :{display} failed to start")
+        session.prepare_wine()
+        if state_file:
+            Path(state_file).write_text(json.dumps(session.to_json()))
+        return session
+
+    @classmethod
+    def on_display(cls, display, screen, prefix):
+        """A session on an X server someone else owns (say a DummyXorg): only the Wine side
+        is started here, and stop() leaves the server alone."""
+        session = cls(display, prefix, None, screen)
+        Path(prefix).parent.mkdir(parents=True, exist_ok=True)
+        session.prepare_wine()
+        return session
+
+    def prepare_wine(self):
+        """Locale, persistent wineserver, prefix, warm-up: everything before the first program."""
+        session, prefix = self, self.prefix
         _ensure_locale()
         # The wineserver is made persistent before anything else starts one: `-p` on a server
         # that is already up (say, wineboot's) does not make it persistent, and a server that
@@ -106,13 +123,12 @@ class Session:
         subprocess.run(["wine", str(TOOLS / "gfprobe.exe"), "find", "-"], env=session.env(),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=300)
-        if state_file:
-            Path(state_file).write_text(json.dumps(session.to_json()))
-        return session
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
+        if self.xvfb_pid is None:
+            return
         try:
             os.kill(self.xvfb_pid, signal.SIGTERM)
         except ProcessLookupError:
@@ -378,6 +394,154 @@ def contact_sheet(paths, out_path, tile="4x", geometry="320x240+4+4"):
     """Puts screenshots side by side in one PNG (ImageMagick montage)."""
     subprocess.run(["montage", *map(str, paths), "-tile", tile, "-geometry", geometry,
                     "-background", "#202020", str(out_path)], check=True)
+
+
+# --------------------------------------------------------------------------- several monitors
+# Xvfb gives Wine one monitor whatever its screens; Wine reads monitors from RandR outputs,
+# and Xorg's dummy driver has sixteen of them. Starting Xorg with an absolute -config path
+# needs root (as CI runs).
+
+_DUMMY_XORG_CONFIG = """\
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 4096 2160
+  EndSubSection
+EndSection
+"""
+
+
+class Monitor:
+    """One monitor in X screen coordinates (never negative there; Wine puts the primary at 0, 0)."""
+
+    def __init__(self, width, height, x=0, y=0):
+        self.width, self.height, self.x, self.y = width, height, x, y
+
+    def __eq__(self, other):
+        return (self.width, self.height, self.x, self.y) == (other.width, other.height, other.x, other.y)
+
+    def __repr__(self):
+        return f"Monitor({self.width}x{self.height}+{self.x}+{self.y})"
+
+
+def _modeline(width, height):
+    """A 60 Hz mode with reduced blanking; the dummy driver takes any timing in its ranges."""
+    htotal, vtotal = width + 224, height + 24
+    clock = htotal * vtotal * 60 / 1e6
+    return [f"{clock:.2f}", width, width + 32, width + 112, htotal, height, height + 3, height + 7, vtotal,
+            "-hsync", "+vsync"]
+
+
+class DummyXorg:
+    """A private Xorg (dummy driver) whose RandR outputs are laid out as the given monitors,
+    the first one primary. It is started, recorded and killed by its own pid; stop() also
+    runs at exit, so a test that fails half-way leaves no server behind.
+
+        xorg = DummyXorg.start([Monitor(800, 600, 0, 0), Monitor(1024, 768, 800, 0)])  # not primary first!
+        ... DISPLAY=xorg.display_name ...
+        xorg.stop()
+    """
+
+    def __init__(self, display, proc, monitors):
+        self.display, self.proc, self.monitors = display, proc, list(monitors)
+        self.pid = proc.pid
+
+    @property
+    def display_name(self):
+        return f":{self.display}"
+
+    @property
+    def screen(self):
+        """Size of the X screen: the bounding box of the monitors."""
+        return (max(m.x + m.width for m in self.monitors), max(m.y + m.height for m in self.monitors))
+
+    def env(self, **extra):
+        env = dict(os.environ, DISPLAY=self.display_name)
+        env.update(extra)
+        return env
+
+    @classmethod
+    def start(cls, monitors, state_dir=STATE_DIR):
+        if os.geteuid() != 0:
+            raise RuntimeError("the dummy Xorg needs root (Xorg refuses an absolute -config path otherwise)")
+        state_dir = Path(state_dir)
+        state_dir.mkdir(parents=True, exist_ok=True)
+        display = _free_display()
+        config = state_dir / f"xorg-dummy-{display}.conf"
+        config.write_text(_DUMMY_XORG_CONFIG)
+        console = open(state_dir / f"xorg-dummy-{display}.out", "w")
+        proc = subprocess.Popen(
+            ["Xorg", f":{display}", "-noreset", "-nolisten", "tcp", "-config", str(config.resolve()),
+             "-logfile", str((state_dir / f"xorg-dummy-{display}.log").resolve())],
+            stdin=subprocess.DEVNULL, stdout=console, stderr=subprocess.STDOUT, start_new_session=True)
+        server = cls(display, proc, monitors)
+        atexit.register(server.stop)
+        try:
+            wait_until(lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or proc.poll() is not None, 30,
+                       what="Xorg socket")
+            if proc.poll() is not None:
+                raise RuntimeError(f"Xorg :{display} failed to start (see {state_dir}/xorg-dummy-{display}.log)")
+            server._lay_out()
+        except BaseException:
+            server.stop()
+            raise
+        return server
+
+    def _xrandr(self, *args):
+        return subprocess.run(["xrandr", *map(str, args)], env=self.env(), capture_output=True, text=True,
+                              check=True, timeout=30).stdout
+
+    def _lay_out(self):
+        outputs, made = [], set()
+        for i, m in enumerate(self.monitors):
+            name = f"{m.width}x{m.height}_gf"
+            if name not in made:
+                self._xrandr("--newmode", name, *_modeline(m.width, m.height))
+                made.add(name)
+            self._xrandr("--addmode", f"DUMMY{i}", name)
+            outputs += ["--output", f"DUMMY{i}", "--mode", name, "--pos", f"{m.x}x{m.y}"]
+            if i == 0:
+                outputs.append("--primary")
+        self._xrandr(*outputs)
+        if self.active_monitors() != sorted(self.monitors, key=lambda m: (m.x, m.y)):
+            raise RuntimeError(f"Xorg :{self.display} laid out {self.active_monitors()}, not {self.monitors}")
+
+    def active_monitors(self):
+        """The monitors RandR reports now, ordered by position."""
+        found = []
+        for line in self._xrandr("--listactivemonitors").splitlines()[1:]:
+            geometry = line.split()[2]  # 1024/0x768/0+800+0
+            size, x, y = geometry.split("+")
+            w, hgt = size.split("x")
+            found.append(Monitor(int(w.split("/")[0]), int(hgt.split("/")[0]), int(x), int(y)))
+        return sorted(found, key=lambda m: (m.x, m.y))
+
+    def stop(self):
+        if self.proc.poll() is None:
+            os.kill(self.pid, signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                os.kill(self.pid, signal.SIGKILL)
+                self.proc.wait()
 
 
 # --------------------------------------------------------------------------- command line
