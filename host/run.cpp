@@ -17,10 +17,9 @@ std::string quotedCommandLine(const std::string& path) { return "\"" + path + "\
 const char* ScreensaverRun::rendererTitle() { return kRendererWindowTitle; }
 
 void ScreensaverRun::load() {
-  int width = 0, height = 0;
-  system_.screenSizePixels(width, height);
-  system_.sizeToScreen(width, height);
-  system_.captureDesktopTurned(width, height);
+  const ScreenArea area = system_.screenArea();
+  system_.sizeToScreen(area);
+  system_.captureDesktopTurned(area);
   system_.saveMaster(kSnapshotFile);
   const std::string renderer = rendererPath(state_.programFolder);
   system_.startProgram(renderer, quotedCommandLine(renderer));

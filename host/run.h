@@ -6,17 +6,19 @@
 #include <string>
 
 #include "run_hooks.h"
+#include "screen_area.h"
 
 struct HostState;
 
 class RunSystem {
  public:
   virtual ~RunSystem() = default;
-  virtual void screenSizePixels(int& width, int& height) = 0;
-  // Sizes the run window to the screen and its picture area Master to width x height.
-  virtual void sizeToScreen(int width, int height) = 0;
-  // Copies the desktop into Master turned by 180 degrees.
-  virtual void captureDesktopTurned(int width, int height) = 0;
+  // The run's area (runScreenArea of the system's metrics).
+  virtual ScreenArea screenArea() = 0;
+  // Places the run window over the area and sizes its picture area Master to it.
+  virtual void sizeToScreen(const ScreenArea& area) = 0;
+  // Copies the area of the desktop into Master, turned by 180 degrees.
+  virtual void captureDesktopTurned(const ScreenArea& area) = 0;
   virtual void saveMaster(const std::string& path) = 0;
   // Starts a program in a normal window with focus and forgets it.
   virtual void startProgram(const std::string& applicationName, const std::string& commandLine) = 0;

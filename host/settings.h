@@ -12,6 +12,8 @@ extern const char kSnapshotFile[];  // C:\velk_temp\Glassfall.alo
 extern const char kSettingsSection[];
 extern const char kKeyWidth[];
 extern const char kKeyHeight[];
+extern const char kKeyLeft[];
+extern const char kKeyTop[];
 extern const char kKeyBgmMode[];
 extern const char kKeyBgmRepeat[];
 extern const char kKeyBgmFile[];

@@ -40,10 +40,6 @@ StartupOutcome runStartup(HostState& state, StartupSystem& system, HostFiles& fi
   if (!state.argument.empty() && state.mode != "S") return StartupOutcome::EndProgram;
 
   if (state.mode == "S") state.cursorCount = system.showCursor(false);
-  int width = 0, height = 0;
-  system.screenSizePixels(width, height);
-  // Held as 16-bit values, as the renderer reads them back.
-  WriteIni(files, kSettingsSection, kKeyWidth, std::to_string(std::int16_t(width)), kSettingsFile);
-  WriteIni(files, kSettingsSection, kKeyHeight, std::to_string(std::int16_t(height)), kSettingsFile);
+  writeScreenArea(files, system.screenArea());
   return system.createRunWindow() ? StartupOutcome::KeepRunning : StartupOutcome::EndProgram;
 }

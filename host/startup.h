@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "screen_area.h"
+
 class HostFiles;
 
 extern const char kRunWindowTitle[];     // Glassfall_Main
@@ -32,7 +34,8 @@ class StartupSystem {
   virtual void createFolder(const std::string& path) = 0;
   virtual std::int32_t showCursor(bool show) = 0;
   virtual void messageBox(const std::string& text, const std::string& title) = 0;
-  virtual void screenSizePixels(int& width, int& height) = 0;
+  // The run's area (runScreenArea of the system's metrics).
+  virtual ScreenArea screenArea() = 0;
   // Each returns true when it left a window open that keeps the program alive.
   virtual bool startPreview(std::int32_t parentHandle) = 0;
   virtual void showSettingsDialogModal() = 0;

@@ -96,25 +96,30 @@ bool RunWindow::onMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) 
   return true;
 }
 
-void RunWindow::screenSizePixels(int& width, int& height) { primaryScreenPixels(width, height); }
+ScreenArea RunWindow::screenArea() { return runScreenPixels(); }
 
-void RunWindow::sizeToScreen(int width, int height) {
-  setBoundsPixels(0, 0, width, height);
-  RECT inner = {0, 0, width, height};
+void RunWindow::sizeToScreen(const ScreenArea& area) {
+  setBoundsPixels(area.left, area.top, area.width, area.height);
+  RECT inner = {0, 0, area.width, area.height};
   if (handle()) GetClientRect(handle(), &inner);
   master_.resize(inner.right, inner.bottom);
 }
 
-void RunWindow::captureDesktopTurned(int, int) {
+void RunWindow::captureDesktopTurned(const ScreenArea& area) {
   captureStart_ = counterNow();
   const int width = master_.width(), height = master_.height();
   HWND desktop = GetDesktopWindow();
   HDC screen = GetDC(desktop);
   if (!screen) return;
+  // The desktop context counts from the desktop window's own origin, which is the primary
+  // monitor's corner on Windows but may be the virtual screen's elsewhere.
+  POINT origin = {0, 0};
+  ClientToScreen(desktop, &origin);
   if (master_.dc()) {
     SetStretchBltMode(master_.dc(), COLORONCOLOR);
     // Negative extents mirror both axes: the screen's top-left lands at the picture's bottom-right.
-    StretchBlt(master_.dc(), width, height, -width, -height, screen, 0, 0, width, height, SRCCOPY);
+    StretchBlt(master_.dc(), width, height, -width, -height, screen, area.left - origin.x, area.top - origin.y,
+               width, height, SRCCOPY);
   }
   ReleaseDC(desktop, screen);
   captureOnlyMs = counterMilliseconds(counterNow() - captureStart_);
@@ -147,7 +152,7 @@ std::int32_t Win32StartupSystem::showCursor(bool show) { return ShowCursor(show 
 
 void Win32StartupSystem::messageBox(const std::string& text, const std::string& title) { showMessage(text, title); }
 
-void Win32StartupSystem::screenSizePixels(int& width, int& height) { primaryScreenPixels(width, height); }
+ScreenArea Win32StartupSystem::screenArea() { return runScreenPixels(); }
 
 bool Win32StartupSystem::startPreview(std::int32_t parentHandle) {
   return startPreviewWindow(HWND(LONG_PTR(parentHandle)));

@@ -38,9 +38,9 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
   bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
-  void screenSizePixels(int& width, int& height) override;
-  void sizeToScreen(int width, int height) override;
-  void captureDesktopTurned(int width, int height) override;
+  ScreenArea screenArea() override;
+  void sizeToScreen(const ScreenArea& area) override;
+  void captureDesktopTurned(const ScreenArea& area) override;
   void saveMaster(const std::string& path) override;
   void startProgram(const std::string& applicationName, const std::string& commandLine) override;
   bool windowExists(const std::string& title) override;
@@ -70,7 +70,7 @@ class Win32StartupSystem : public StartupSystem {
   void createFolder(const std::string& path) override;
   std::int32_t showCursor(bool show) override;
   void messageBox(const std::string& text, const std::string& title) override;
-  void screenSizePixels(int& width, int& height) override;
+  ScreenArea screenArea() override;
   bool startPreview(std::int32_t parentHandle) override;
   void showSettingsDialogModal() override;
   bool createRunWindow() override;

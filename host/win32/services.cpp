@@ -55,6 +55,14 @@ void primaryScreenPixels(int& width, int& height) {
   height = GetSystemMetrics(SM_CYSCREEN);
 }
 
+ScreenArea runScreenPixels() {
+  const ScreenArea virtualScreen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                    GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  ScreenArea primary;
+  primaryScreenPixels(primary.width, primary.height);
+  return runScreenArea(virtualScreen, primary);
+}
+
 int runMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "screen_area.h"
+
 // The command line without the program's own path and the blanks after it.
 std::string programArgumentText();
 // The folder that holds the program, without a trailing "\".
@@ -18,6 +20,8 @@ bool startProgram(const std::string& applicationName, const std::string& command
 bool topLevelWindowExists(const std::string& title);
 // Primary screen in physical pixels (the program is DPI aware).
 void primaryScreenPixels(int& width, int& height);
+// What a run covers: the virtual screen (every monitor), in physical pixels.
+ScreenArea runScreenPixels();
 // Runs the message loop until the program is asked to quit.
 int runMessageLoop();
 // Ends the process at once; no further window handler runs.

@@ -196,7 +196,7 @@ class HostTest(unittest.TestCase):
             shown.close()
         self.assertIsNotNone(self.s.find_window(RUN_TITLE))
         self.assertEqual((self.s.velk_temp / "Glassfall.ini").read_bytes(),
-                         f"[Settings]\r\nWidth={width}\r\nHeight={height}\r\n".encode())
+                         f"[Settings]\r\nWidth={width}\r\nHeight={height}\r\nLeft=0\r\nTop=0\r\n".encode())
         headers, snapshot = read_bitmap(self.s.velk_temp / "Glassfall.alo")
         snapshot.save(OUT / "snapshot_as_stored.png")
         stride = (width * 3 + 3) & ~3

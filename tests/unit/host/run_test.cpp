@@ -19,15 +19,18 @@ class RecordingRun : public RunSystem, public RunTimers, public RunHooks {
   bool rendererWindow = false;
   bool timer1 = false, timer2 = false;
 
-  void screenSizePixels(int& width, int& height) override {
+  ScreenArea area = {0, 0, 1920, 1080};
+
+  static std::string text(const ScreenArea& a) {
+    return std::to_string(a.left) + "," + std::to_string(a.top) + " " + std::to_string(a.width) + "x" +
+           std::to_string(a.height);
+  }
+  ScreenArea screenArea() override {
     log.push_back("screen");
-    width = 1920;
-    height = 1080;
+    return area;
   }
-  void sizeToScreen(int width, int height) override {
-    log.push_back("size " + std::to_string(width) + "x" + std::to_string(height));
-  }
-  void captureDesktopTurned(int, int) override { log.push_back("capture"); }
+  void sizeToScreen(const ScreenArea& a) override { log.push_back("size " + text(a)); }
+  void captureDesktopTurned(const ScreenArea& a) override { log.push_back("capture " + text(a)); }
   void saveMaster(const std::string& path) override { log.push_back("save " + path); }
   void startProgram(const std::string& application, const std::string& commandLine) override {
     log.push_back("start " + application + " | " + commandLine);
@@ -54,11 +57,22 @@ TEST(RunLoad, CapturesAndSavesBeforeStartingTheRendererByItsQuotedPath) {
   state.programFolder = "C:\\Program Files\\Glassfall";
   ScreensaverRun run(state, system, system, system, 0);
   run.load();
-  EXPECT_EQ(system.log, (Log{"screen", "size 1920x1080", "capture", "save C:\\velk_temp\\Glassfall.alo",
+  EXPECT_EQ(system.log, (Log{"screen", "size 0,0 1920x1080", "capture 0,0 1920x1080",
+                             "save C:\\velk_temp\\Glassfall.alo",
                              "start C:\\Program Files\\Glassfall\\Glassfall.dll | "
                              "\"C:\\Program Files\\Glassfall\\Glassfall.dll\"",
                              "music start"}));
   EXPECT_TRUE(system.timer1);
+}
+
+TEST(RunLoad, CoversAndCapturesTheWholeVirtualScreenFromItsOrigin) {
+  RecordingRun system;
+  system.area = {-800, 0, 1824, 768};
+  HostState state;
+  ScreensaverRun run(state, system, system, system, 0);
+  run.load();
+  EXPECT_EQ(Log(system.log.begin(), system.log.begin() + 3),
+            (Log{"screen", "size -800,0 1824x768", "capture -800,0 1824x768"}));
 }
 
 TEST(RendererWatch, EndsOnceTheSeenWindowIsGone) {

@@ -21,6 +21,7 @@ class RecordingSystem : public StartupSystem, public HostFiles {
   Log log;
   std::set<std::string> windows, files = {"C:\\saver\\Glassfall.dll"};
   bool previewOpens = true, runWindowOpens = true;
+  ScreenArea area = {0, 0, 1280, 1024};
 
   bool windowExists(const std::string& title) override {
     log.push_back("find " + title);
@@ -34,10 +35,9 @@ class RecordingSystem : public StartupSystem, public HostFiles {
   void messageBox(const std::string& text, const std::string& title) override {
     log.push_back("message " + text + " | " + title);
   }
-  void screenSizePixels(int& width, int& height) override {
+  ScreenArea screenArea() override {
     log.push_back("screen");
-    width = 1280;
-    height = 1024;
+    return area;
   }
   bool startPreview(std::int32_t parent) override {
     log.push_back("preview " + std::to_string(parent));
@@ -70,7 +70,9 @@ const Log kSingleInstance = {"find Glassfall_Main", "find ■Glassfall■"};
 const Log kPrepare = {"mkdir C:\\velk_temp", "read BGM区分", "read BGMﾘﾋﾟｰﾄ", "read BGMﾌｧｲﾙ",
                       "open C:\\saver\\Glassfall.dll"};
 const Log kScreenAndRun = {"screen", "write C:\\velk_temp\\Glassfall.ini [Settings] Width=1280",
-                           "write C:\\velk_temp\\Glassfall.ini [Settings] Height=1024", "run window"};
+                           "write C:\\velk_temp\\Glassfall.ini [Settings] Height=1024",
+                           "write C:\\velk_temp\\Glassfall.ini [Settings] Left=0",
+                           "write C:\\velk_temp\\Glassfall.ini [Settings] Top=0", "run window"};
 
 Log join(std::initializer_list<Log> parts) {
   Log all;
@@ -170,6 +172,16 @@ TEST_F(Startup, KeepsTheCursorCountAndTheMusicValues) {
   EXPECT_EQ(state.cursorCount, -1);
   EXPECT_EQ(BgmMode, 0);  // the settings file holds no music
   EXPECT_EQ(BgmFolder, "C:\\saver");
+}
+
+TEST_F(Startup, WritesTheVirtualScreenWithItsOriginForTheRenderer) {
+  system.area = {-800, -120, 1824, 888};  // a monitor left of and above the primary
+  EXPECT_EQ(start("/s"), kKeep);
+  const Log written(system.log.end() - 5, system.log.end() - 1);
+  EXPECT_EQ(written, (Log{"write C:\\velk_temp\\Glassfall.ini [Settings] Width=1824",
+                          "write C:\\velk_temp\\Glassfall.ini [Settings] Height=888",
+                          "write C:\\velk_temp\\Glassfall.ini [Settings] Left=-800",
+                          "write C:\\velk_temp\\Glassfall.ini [Settings] Top=-120"}));
 }
 
 TEST(RendererPath, JoinsTheProgramFolder) {
