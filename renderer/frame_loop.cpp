@@ -12,7 +12,7 @@ float elapsedTime = 0;
 float frameTime = 0;
 int frameCount = 0;
 
-int windowSizeOrDefault(int value, int fallback) { return value == 0 ? fallback : value; }
+int windowSizeOrDefault(int value, int fallback) { return value < 1 ? fallback : value; }
 
 void startClock(std::int64_t frequency, std::int64_t counter) {
   counterFrequency = frequency > 0 ? frequency : 1;

@@ -16,7 +16,7 @@ constexpr int kDefaultWidth = 1024;
 constexpr int kDefaultHeight = 768;
 constexpr int kFramesPerRestart = 401;
 
-// A profile value of 0 (also what a non-number reads as) falls back to the default.
+// A size below 1 (also what a missing key or a non-number reads as) falls back to the default.
 int windowSizeOrDefault(int value, int fallback);
 
 // Starts the clock just before the first reset.

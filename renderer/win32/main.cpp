@@ -1,19 +1,21 @@
 // Win32 front-end of the renderer: entry point, window procedure, WGL context, clock.
-//  [x] profile reader for the window size, borderless window "Glassfall_VC"
+//  [x] profile reader for the window rectangle, borderless window "Glassfall_VC"
 //  [x] pixel format, WGL context, debugger line about the chosen format
 //  [x] frame loop on the performance counter, paced to 60 frames/s (swap interval + deadline)
 //  [x] loop hooks at each shown frame and at the end (a benchmark build links its own)
 //  [x] keys: Escape ends, g / r / s act on the scene; WM_CLOSE ends through DefWindowProc
-//  [ ] multi-monitor: the window covers the size written by the host, nothing more
+//  [x] multi-monitor: the window covers the rectangle the host wrote, clipped to the virtual screen
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "../frame_loop.h"
 #include "../gl_api.h"
 #include "../loop_hooks.h"
+#include "../placement.h"
 #include "../scene.h"
 
 namespace {
@@ -45,6 +47,19 @@ void debugPrintf(const char* format, ...) {
   std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
   OutputDebugStringA(buffer);
+}
+
+std::string profileText(const char* key) {
+  char buffer[64] = {};
+  GetPrivateProfileStringA("Settings", key, "", buffer, sizeof buffer, kSettingsPath);
+  return buffer;
+}
+
+WindowRect placeWindow() {
+  const WindowRect virtualScreen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                    GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  return windowPlacement({profileText("Width"), profileText("Height"), profileText("Left"), profileText("Top")},
+                         virtualScreen);
 }
 
 std::int64_t readCounter() {
@@ -134,10 +149,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   isRunning = false;
   ShowCursor(FALSE);
 
-  screenWidth = windowSizeOrDefault(
-      int(GetPrivateProfileIntA("Settings", "Width", kDefaultWidth, kSettingsPath)), kDefaultWidth);
-  screenHeight = windowSizeOrDefault(
-      int(GetPrivateProfileIntA("Settings", "Height", kDefaultHeight, kSettingsPath)), kDefaultHeight);
+  const WindowRect placement = placeWindow();
+  screenWidth = placement.width;
+  screenHeight = placement.height;
 
   WNDCLASSA windowClass = {};
   windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
@@ -147,8 +161,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassA(&windowClass)) return 0;
 
-  HWND window = CreateWindowExA(0, kClassName, kClassName, WS_POPUP, 0, 0, screenWidth, screenHeight,
-                                nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExA(0, kClassName, kClassName, WS_POPUP, placement.left, placement.top, screenWidth,
+                                screenHeight, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 0;
 
   ShowWindow(window, SW_SHOW);

@@ -96,6 +96,11 @@ class RendererTest(unittest.TestCase):
         self.s.write_settings(Width="wide", Height=0)
         w = self.start().window
         self.assertEqual((w.w, w.h), (1024, 768))
+        self.runs.pop().close()
+        # Once an invisible 0 x 0 or 1 x 1 window.
+        self.s.write_settings(Width=-1, Height="1e9")
+        w = self.start().window
+        self.assertEqual((w.x, w.y, w.w, w.h), (0, 0, 1024, 768))
 
     def test_whole_picture_then_broken_then_reset_by_r(self):
         self.s.write_settings(Width=800, Height=600)

@@ -1,6 +1,8 @@
 // Clock, restart count, window size fallbacks, keys and frame pacing.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "frame_loop.h"
 #include "gl_recorder.h"
 #include "scene.h"
@@ -87,9 +89,12 @@ TEST_F(FrameLoopTest, ResizeKeepsZeroHeightButViewportGetsOne) {
   EXPECT_EQ(glrec::lines().back(), "glViewport(0,0,1920,1080)");
 }
 
-TEST(WindowSize, ZeroFallsBackToDefaults) {
+TEST(WindowSize, ZeroOrBelowFallsBackToDefaults) {
   EXPECT_EQ(windowSizeOrDefault(0, kDefaultWidth), 1024);
   EXPECT_EQ(windowSizeOrDefault(0, kDefaultHeight), 768);
+  EXPECT_EQ(windowSizeOrDefault(-1, kDefaultWidth), 1024);
+  EXPECT_EQ(windowSizeOrDefault(INT_MIN, kDefaultHeight), 768);
+  EXPECT_EQ(windowSizeOrDefault(1, kDefaultWidth), 1);
   EXPECT_EQ(windowSizeOrDefault(800, kDefaultWidth), 800);
 }
 
