@@ -487,11 +487,11 @@ class DummyXorg:
         display = _free_display()
         config = state_dir / f"xorg-dummy-{display}.conf"
         config.write_text(_DUMMY_XORG_CONFIG)
-        console = open(state_dir / f"xorg-dummy-{display}.out", "w")
-        proc = subprocess.Popen(
-            ["Xorg", f":{display}", "-noreset", "-nolisten", "tcp", "-config", str(config.resolve()),
-             "-logfile", str((state_dir / f"xorg-dummy-{display}.log").resolve())],
-            stdin=subprocess.DEVNULL, stdout=console, stderr=subprocess.STDOUT, start_new_session=True)
+        with open(state_dir / f"xorg-dummy-{display}.out", "w") as console:
+            proc = subprocess.Popen(
+                ["Xorg", f":{display}", "-noreset", "-nolisten", "tcp", "-config", str(config.resolve()),
+                 "-logfile", str((state_dir / f"xorg-dummy-{display}.log").resolve())],
+                stdin=subprocess.DEVNULL, stdout=console, stderr=subprocess.STDOUT, start_new_session=True)
         server = cls(display, proc, monitors)
         atexit.register(server.stop)
         try:

@@ -1,0 +1,175 @@
+"""Two monitors under Wine, on a private Xorg with the dummy driver: an 800 x 600 monitor left of
+a 1024 x 768 primary, which Wine reports as the virtual screen (-800, 0) 1824 x 768. A run
+photographs and covers both monitors as one picture, which stands whole and then breaks on
+both; the renderer clips a window larger than the virtual screen; a desktop of two 4K monitors
+still makes a texture. Screenshots are left in out/e2e/monitors/."""
+
+import subprocess
+import sys
+import time
+import unittest
+
+import gfharness as h
+import test_host as th
+
+sys.path.insert(0, str(h.ROOT / "tools"))
+import make_picture as mp  # noqa: E402
+
+OUT = h.OUT / "e2e" / "monitors"
+RENDERER_TITLE = "Glassfall_VC"
+RUN_TITLE = "Glassfall_Main"
+# X screen coordinates; Wine puts the primary's corner at (0, 0), so X x = Windows x + 800.
+PRIMARY = h.Monitor(1024, 768, 800, 0)
+SECOND = h.Monitor(800, 600, 0, 0)
+VIRTUAL = (-800, 0, 1824, 768)
+# Pictures are compared at an eighth of their size (one scaling per screenshot): every monitor
+# edge falls on a whole pixel there.
+SHRINK = 8
+
+
+def small(image):
+    return image.resized(image.width // SHRINK, image.height // SHRINK)
+
+
+def correlation(a, b):
+    """Pearson correlation of two same-sized pictures' grey levels: near 1 for the same picture
+    under a smooth shading, low or negative for a turned or different one."""
+    ga = [sum(a.data[i:i + 3]) for i in range(0, len(a.data), 3)]
+    gb = [sum(b.data[i:i + 3]) for i in range(0, len(b.data), 3)]
+    n = len(ga)
+    ma, mb = sum(ga) / n, sum(gb) / n
+    cov = sum((x - ma) * (y - mb) for x, y in zip(ga, gb))
+    va = sum((x - ma) ** 2 for x in ga)
+    vb = sum((y - mb) ** 2 for y in gb)
+    return cov / ((va * vb) ** 0.5) if va and vb else 0.0
+
+
+def area(image, monitor, scale=1):
+    """What one monitor shows, from a picture of the whole X screen at 1/scale of its size."""
+    return image.crop(monitor.x // scale, monitor.y // scale, monitor.width // scale, monitor.height // scale)
+
+
+def whole(view, expected):
+    """The uncut picture: covered (the picture's own dark corner aside) and the expected one."""
+    return view.dark_fraction() < 0.05 and correlation(view, expected) > 0.9
+
+
+class TwoMonitorTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        OUT.mkdir(parents=True, exist_ok=True)
+        cls.xorg = h.DummyXorg.start([PRIMARY, SECOND])
+        cls.addClassCleanup(cls.xorg.stop)
+        cls.s = h.Session.on_display(cls.xorg.display, cls.xorg.screen, h.STATE_DIR / "prefix-monitors")
+        cls.addClassCleanup(cls.s.stop)
+        cls.folder = th.install(cls.s)
+
+    def setUp(self):
+        self.s.clear_velk_temp()
+        self.procs = []
+
+    def tearDown(self):
+        for proc in self.procs:
+            if proc.poll() is None:
+                self.s.end_program(proc, RENDERER_TITLE)
+        for proc in self.procs:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+
+    def start(self, exe, *args):
+        proc = self.s.start_program(exe, *args)
+        self.procs.append(proc)
+        return proc
+
+    def test_a_run_covers_both_monitors_whole_then_broken_and_ends_after_escape(self):
+        width, height = self.xorg.screen
+        reference = OUT / "reference.png"
+        th.reference_picture(width, height, reference)
+        shown = th.ShownPicture(self.s, reference)
+        try:
+            screen = self.s.screenshot(OUT / "screen_before_run.png")
+            host = self.start(self.folder + "\\Glassfall.scr", "/s")
+            window = self.s.wait_window(RENDERER_TITLE, timeout=30)
+        finally:
+            # Gone before the renderer draws: a monitor left uncovered now shows the black root.
+            shown.close()
+
+        self.assertEqual((self.s.velk_temp / "Glassfall.ini").read_bytes(),
+                         b"[Settings]\r\nWidth=1824\r\nHeight=768\r\nLeft=-800\r\nTop=0\r\n")
+        headers, snapshot = th.read_bitmap(self.s.velk_temp / "Glassfall.alo")
+        snapshot.save(OUT / "snapshot_as_stored.png")
+        self.assertEqual((headers["width"], headers["height"], headers["bits"]), (1824, 768, 24))
+        difference, dx, dy = th.best_alignment(snapshot, th.turned(screen))
+        self.assertLess(difference, 1.5, f"snapshot vs. the whole X screen turned (shift {dx},{dy})")
+        self.assertEqual((window.x, window.y, window.w, window.h), VIRTUAL)
+        self.assertEqual((window.client_w, window.client_h), VIRTUAL[2:])
+
+        # The picture stands whole on both monitors: each shows its own part of the desktop.
+        upright, wrong_way = small(screen), small(th.turned(screen))
+        for m in (SECOND, PRIMARY):
+            self.assertLess(correlation(area(upright, m, SHRINK), area(wrong_way, m, SHRINK)), 0.5,
+                            f"{m}: the reference picture cannot tell a turned one")
+
+        def whole_on_both():
+            shot = self.s.screenshot()
+            view = small(shot)
+            if all(whole(area(view, m, SHRINK), area(upright, m, SHRINK)) for m in (SECOND, PRIMARY)):
+                shot.save(OUT / "whole.png")
+                return True
+            return False
+
+        h.wait_until(whole_on_both, 15, interval=0.02, what="the whole picture on both monitors")
+
+        def broken_on_both():
+            shot = self.s.screenshot()
+            if all(area(shot, m).dark_fraction() > 0.08 for m in (SECOND, PRIMARY)):
+                shot.save(OUT / "broken.png")
+                return True
+            return False
+
+        h.wait_until(broken_on_both, 10, what="the break on both monitors")
+
+        self.s.probe("key", RENDERER_TITLE, 27)  # Escape
+        self.assertTrue(self.s.wait_gone(RENDERER_TITLE, 20))
+        self.assertEqual(host.wait(timeout=10), 0)
+        self.assertIsNone(self.s.find_window(RUN_TITLE))
+
+    def test_a_window_larger_than_the_virtual_screen_is_clipped_and_a_4k_pair_still_makes_a_texture(self):
+        picture = mp.test_picture(7680, 2160)
+        snapshot = self.s.velk_temp / "Glassfall.alo"
+        snapshot.write_bytes(mp.snapshot_bmp(picture))
+        width, height = self.xorg.screen
+        upright = h.Image(picture.width, picture.height, picture.rgb_bytes()).resized(width // SHRINK,
+                                                                                        height // SHRINK)
+
+        probe = self.s.run_program(h.TOOLS / "gftexture_probe.exe", "C:\\velk_temp\\Glassfall.alo", timeout=120)
+        report = dict(line.split(None, 1) for line in probe.stdout.decode().splitlines())
+        self.assertEqual(probe.returncode, 0, report)
+        max_size = int(report["max"])
+        tw, th_ = map(int, report["level0"].split())
+        print(f"\n7680x2160 snapshot: texture level 0 is {tw}x{th_} (largest texture {max_size})")
+        for side in (tw, th_):
+            self.assertTrue(0 < side <= max_size and side & (side - 1) == 0, report)
+        # Scaling keeps the picture: its mean colour survives within a little rounding.
+        for got, want in zip(map(float, report["mean"].split()), upright.mean()):
+            self.assertAlmostEqual(got, want, delta=4)
+
+        # Hand-edited sizes far beyond the screen: the window stops at the virtual screen.
+        self.s.write_settings(Width=65535, Height=65535, Left=-800, Top=0)
+        self.start(h.BIN / "Glassfall.dll")
+        window = self.s.wait_window(RENDERER_TITLE, timeout=30)
+        self.assertEqual((window.x, window.y, window.w, window.h), VIRTUAL)
+
+        def shows_the_picture():
+            shot = self.s.screenshot()
+            if whole(small(shot), upright):
+                shot.save(OUT / "clipped_4k_picture.png")
+                return True
+            return False
+
+        h.wait_until(shows_the_picture, 15, interval=0.02, what="the 7680x2160 picture across both monitors")
+
+
+if __name__ == "__main__":
+    unittest.main()
