@@ -460,8 +460,8 @@ class DummyXorg:
         xorg.stop()
     """
 
-    def __init__(self, display, proc, monitors):
-        self.display, self.proc, self.monitors = display, proc, list(monitors)
+    def __init__(self, display, proc, monitors, record):
+        self.display, self.proc, self.monitors, self.record = display, proc, list(monitors), record
         self.pid = proc.pid
 
     @property
@@ -492,7 +492,10 @@ class DummyXorg:
                 ["Xorg", f":{display}", "-noreset", "-nolisten", "tcp", "-config", str(config.resolve()),
                  "-logfile", str((state_dir / f"xorg-dummy-{display}.log").resolve())],
                 stdin=subprocess.DEVNULL, stdout=console, stderr=subprocess.STDOUT, start_new_session=True)
-        server = cls(display, proc, monitors)
+        # Recorded, so that `gfharness.py stop` ends a server whose test was killed outright.
+        record = state_dir / f"xorg-dummy-{display}.json"
+        record.write_text(json.dumps({"pid": proc.pid, "display": display}))
+        server = cls(display, proc, monitors, record)
         atexit.register(server.stop)
         try:
             wait_until(lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or proc.poll() is not None, 30,
@@ -542,6 +545,21 @@ class DummyXorg:
             except subprocess.TimeoutExpired:
                 os.kill(self.pid, signal.SIGKILL)
                 self.proc.wait()
+        self.record.unlink(missing_ok=True)
+
+    @staticmethod
+    def stop_recorded(state_dir=STATE_DIR):
+        """Ends the dummy servers that tests started and never stopped; only a process that is
+        still that Xorg on that display is signalled."""
+        for record in Path(state_dir).glob("xorg-dummy-*.json"):
+            data = json.loads(record.read_text())
+            try:
+                args = Path(f"/proc/{data['pid']}/cmdline").read_bytes().split(b"\0")
+            except OSError:
+                args = []
+            if args and args[0].endswith(b"Xorg") and f":{data['display']}".encode() in args:
+                os.kill(data["pid"], signal.SIGTERM)
+            record.unlink()
 
 
 # --------------------------------------------------------------------------- command line
@@ -561,6 +579,7 @@ def main(argv):
             data = json.loads(STATE_FILE.read_text())
             Session(data["display"], data["prefix"], data["xvfb_pid"], data["screen"]).stop()
             STATE_FILE.unlink()
+        DummyXorg.stop_recorded()
         print("e2e session stopped")
         return 0
     print("usage: gfharness.py start|stop", file=sys.stderr)
