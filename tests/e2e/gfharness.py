@@ -55,6 +55,14 @@ def _free_display():
     raise RuntimeError("no free X display number")
 
 
+def _wait_for_x_server(proc, display, timeout, name, log=None):
+    """Until the server listens on its socket; raises if it ended instead."""
+    wait_until(lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or proc.poll() is not None, timeout,
+               what=f"{name} socket")
+    if proc.poll() is not None:
+        raise RuntimeError(f"{name} :{display} failed to start" + (f" (see {log})" if log else ""))
+
+
 def _ensure_locale():
     """Wine gives code page 932 only when the glibc locale exists."""
     out = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
@@ -85,10 +93,7 @@ class Session:
             ["Xvfb", f":{display}", "-screen", "0", f"{screen[0]}x{screen[1]}x24", "-nolisten", "tcp", "-noreset"],
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
         session = cls(display, prefix, xvfb.pid, screen)
-        wait_until(lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or xvfb.poll() is not None, 20,
-                   what="Xvfb socket")
-        if xvfb.poll() is not None:
-            raise RuntimeError(f"Xvfb :{display} failed to start")
+        _wait_for_x_server(xvfb, display, 20, "Xvfb")
         session.prepare_wine()
         if state_file:
             Path(state_file).write_text(json.dumps(session.to_json()))
@@ -498,10 +503,7 @@ class DummyXorg:
         server = cls(display, proc, monitors, record)
         atexit.register(server.stop)
         try:
-            wait_until(lambda: Path(f"/tmp/.X11-unix/X{display}").exists() or proc.poll() is not None, 30,
-                       what="Xorg socket")
-            if proc.poll() is not None:
-                raise RuntimeError(f"Xorg :{display} failed to start (see {state_dir}/xorg-dummy-{display}.log)")
+            _wait_for_x_server(proc, display, 30, "Xorg", log=state_dir / f"xorg-dummy-{display}.log")
             server._lay_out()
         except BaseException:
             server.stop()

@@ -12,6 +12,7 @@
 #include "file_input.h"
 #include "gl_api.h"
 #include "texture.h"
+#include "win32/gl_window.h"
 
 namespace {
 
@@ -87,27 +88,9 @@ double timeReadOnly(const char* path) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  WNDCLASSA wc = {};
-  wc.style = CS_OWNDC;
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = instance;
-  wc.lpszClassName = "GlassfallTextureBench";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "GlassfallTextureBench", WS_POPUP, 0, 0, 64, 64, nullptr,
-                                nullptr, instance, nullptr);
-  ShowWindow(window, SW_SHOW);
-  HDC dc = GetDC(window);
-  PIXELFORMATDESCRIPTOR pfd = {};
-  pfd.nSize = sizeof pfd;
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 24;
-  pfd.cDepthBits = 16;
-  SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
-  HGLRC rc = wglCreateContext(dc);
-  if (!rc || !wglMakeCurrent(dc, rc)) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  GlWindow gl;
+  if (!gl.open("GlassfallTextureBench")) {
     std::printf("no GL context\n");
     return 1;
   }
@@ -169,8 +152,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   DeleteFileA(path);
   texture.release();
-  wglMakeCurrent(dc, nullptr);
-  wglDeleteContext(rc);
-  DestroyWindow(window);
+  gl.close();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gl_api.h"
+#include "gl_window.h"
 #include "texture.h"
 
 int main(int argc, char** argv) {
@@ -18,25 +19,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: gftexture_probe FILE\n");
     return 2;
   }
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {};
-  wc.style = CS_OWNDC;
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = instance;
-  wc.lpszClassName = "GlassfallTextureProbe";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "GlassfallTextureProbe", WS_POPUP, 0, 0, 16, 16, nullptr,
-                                nullptr, instance, nullptr);
-  HDC dc = GetDC(window);
-  PIXELFORMATDESCRIPTOR pfd = {};
-  pfd.nSize = sizeof pfd;
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 24;
-  SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
-  HGLRC context = wglCreateContext(dc);
-  if (!context || !wglMakeCurrent(dc, context)) {
+  GlWindow gl;
+  if (!gl.open("GlassfallTextureProbe")) {
     std::printf("no GL context\n");
     return 1;
   }
@@ -80,8 +64,6 @@ int main(int argc, char** argv) {
       std::printf("load failed\n");
     }
   }
-  wglMakeCurrent(dc, nullptr);
-  wglDeleteContext(context);
-  DestroyWindow(window);
+  gl.close();
   return result;
 }
