@@ -460,7 +460,8 @@ class DummyXorg:
     the first one primary. It is started, recorded and killed by its own pid; stop() also
     runs at exit, so a test that fails half-way leaves no server behind.
 
-        xorg = DummyXorg.start([Monitor(800, 600, 0, 0), Monitor(1024, 768, 800, 0)])  # not primary first!
+        # primary 1024 x 768, a second 800 x 600 monitor to its left
+        xorg = DummyXorg.start([Monitor(1024, 768, 800, 0), Monitor(800, 600, 0, 0)])
         ... DISPLAY=xorg.display_name ...
         xorg.stop()
     """
