@@ -11,8 +11,8 @@
 #include "bitmap.h"
 #include "file_input.h"
 #include "gl_api.h"
+#include "gl_window.h"
 #include "texture.h"
-#include "win32/gl_window.h"
 
 namespace {
 
