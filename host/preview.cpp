@@ -10,3 +10,5 @@ PreviewPlacement placePreview(int left, int top, int right, int bottom) {
   p.shownHeight = std::min(p.height, kPreviewPictureHeight);
   return p;
 }
+
+std::uint32_t previewChildStyle(std::uint32_t style) { return (style | kStyleChild) & ~kStylePopup; }

@@ -1,6 +1,8 @@
 // Where the preview window and its fixed picture go inside the system's little monitor.
 #pragma once
 
+#include <cstdint>
+
 constexpr int kPreviewPictureWidth = 152;
 constexpr int kPreviewPictureHeight = 112;
 
@@ -14,3 +16,11 @@ struct PreviewPlacement {
 // From the parent's window rectangle (its position is not used); an empty or inverted
 // rectangle gives an empty preview.
 PreviewPlacement placePreview(int left, int top, int right, int bottom);
+
+// Window style bits, as the system defines them.
+constexpr std::uint32_t kStyleChild = 0x40000000;
+constexpr std::uint32_t kStylePopup = 0x80000000;
+
+// The preview window's style once it is put inside its parent: a child, and no longer a popup,
+// which could take the activation from the settings page on a click.
+std::uint32_t previewChildStyle(std::uint32_t style);

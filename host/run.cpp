@@ -9,7 +9,7 @@ bool RendererWatch::tick(bool windowPresent, std::uint32_t nowMs) {
     return false;
   }
   // Unsigned difference: right across the wrap of the millisecond counter.
-  return seen_ || std::uint32_t(nowMs - startMs_) >= kStartGraceMs;
+  return seen_ || startFailed_ || std::uint32_t(nowMs - startMs_) >= kStartGraceMs;
 }
 
 std::string quotedCommandLine(const std::string& path) { return "\"" + path + "\""; }
@@ -22,7 +22,7 @@ void ScreensaverRun::load() {
   system_.captureDesktopTurned(area);
   system_.saveMaster(kSnapshotFile);
   const std::string renderer = rendererPath(state_.programFolder);
-  system_.startProgram(renderer, quotedCommandLine(renderer));
+  if (!system_.startProgram(renderer, quotedCommandLine(renderer))) watch_.startFailed();
   hooks_.onLoad(timers_);
 }
 
@@ -30,6 +30,7 @@ void ScreensaverRun::end() {
   if (ended_) return;
   ended_ = true;
   hooks_.onEnd(timers_);
+  system_.removeFile(kSnapshotFile);
   // The count after hiding is normally -1, which as a flag shows the cursor again.
   if (state_.mode == "S" && state_.cursorCount) {
     state_.cursorCount = system_.showCursor(*state_.cursorCount != 0);

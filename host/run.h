@@ -19,16 +19,19 @@ class RunSystem {
   virtual void sizeToScreen(const ScreenArea& area) = 0;
   // Copies the area of the desktop into Master, turned by 180 degrees.
   virtual void captureDesktopTurned(const ScreenArea& area) = 0;
+  // Writes Master as a new file at path, never through a link that stands there.
   virtual void saveMaster(const std::string& path) = 0;
-  // Starts a program in a normal window with focus and forgets it.
-  virtual void startProgram(const std::string& applicationName, const std::string& commandLine) = 0;
+  // Starts a program in a normal window with focus and forgets it; false when no process started.
+  virtual bool startProgram(const std::string& applicationName, const std::string& commandLine) = 0;
+  // Removes what stands at path (a link itself, not its target); a failure goes unreported.
+  virtual void removeFile(const std::string& path) = 0;
   virtual bool windowExists(const std::string& title) = 0;
   virtual std::int32_t showCursor(bool show) = 0;
 };
 
 // Decides from the ticks of Timer3 when the renderer has gone. A renderer is given a start
 // grace: the run ends on a missing window only once the window has been seen, or when it
-// has not appeared within the grace (a renderer that never started still ends the run).
+// has not appeared within the grace. A renderer whose process never started gets no grace.
 class RendererWatch {
  public:
   static const std::uint32_t kIntervalMs = 500;
@@ -37,10 +40,13 @@ class RendererWatch {
   explicit RendererWatch(std::uint32_t startMs) : startMs_(startMs) {}
   // True when the run should end now.
   bool tick(bool windowPresent, std::uint32_t nowMs);
+  // The renderer's process could not be started: the next tick without its window ends the run.
+  void startFailed() { startFailed_ = true; }
 
  private:
   std::uint32_t startMs_;
   bool seen_ = false;
+  bool startFailed_ = false;
 };
 
 // Command line for starting a program by full path: the path in quotes, so that a folder
@@ -56,7 +62,8 @@ class ScreensaverRun {
   void load();
   // One tick of Timer3; true when the run window should close.
   bool watchTick(std::uint32_t nowMs) { return watch_.tick(system_.windowExists(rendererTitle()), nowMs); }
-  // The end steps up to the program end, which the caller does.
+  // The end steps up to the program end, which the caller does. The snapshot, a picture of
+  // whatever was on screen, is removed once the music is stopped; the settings file stays.
   void end();
 
  private:

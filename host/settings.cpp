@@ -53,7 +53,7 @@ void WriteIni(HostFiles& files, const std::string& section, const std::string& k
 bool FileExists(HostFiles& files, const std::string& path) {
   std::string name = path;
   if (!name.empty() && name.back() == '\\') name.pop_back();
-  return files.canOpenForReading(files.toAnsi(name));
+  return files.canOpenForReading(name);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <string>
 
-// The shared files and the folder they live in; nothing ever deletes them.
+// The shared files and the folder they live in. The folder and the settings file stay; the
+// snapshot lives only as long as the run that made it.
 extern const char kTempFolder[];    // C:\velk_temp
 extern const char kSettingsFile[];  // C:\velk_temp\Glassfall.ini
 extern const char kSnapshotFile[];  // C:\velk_temp\Glassfall.alo
@@ -18,8 +19,8 @@ extern const char kKeyBgmMode[];
 extern const char kKeyBgmRepeat[];
 extern const char kKeyBgmFile[];
 
-// Where the settings routines meet the system. Arguments and results of the profile and
-// open calls are ANSI bytes; toAnsi/fromAnsi convert between those and the program's UTF-8.
+// Where the settings routines meet the system. Arguments and results of the profile calls are
+// ANSI bytes; toAnsi/fromAnsi convert between those and the program's UTF-8.
 class HostFiles {
  public:
   virtual ~HostFiles() = default;
@@ -30,7 +31,8 @@ class HostFiles {
   // WritePrivateProfileStringA.
   virtual void writeProfileString(const std::string& section, const std::string& key,
                                   const std::string& value, const std::string& file) = 0;
-  // Opens the file for reading and closes it again; false for folders and missing files.
+  // Opens the file for reading and closes it again; false for folders and missing files. The
+  // path is the program's UTF-8 text: a program folder may hold characters no code page has.
   virtual bool canOpenForReading(const std::string& path) = 0;
   virtual std::string toAnsi(const std::string& utf8) = 0;
   virtual std::string fromAnsi(const std::string& ansi) = 0;

@@ -18,6 +18,7 @@ std::string rendererPath(const std::string& programFolder) {
 }
 
 StartupOutcome runStartup(HostState& state, StartupSystem& system, HostFiles& files) {
+  system.quietCriticalErrors();
   if (system.windowExists(kRunWindowTitle) || system.windowExists(kDialogWindowTitle)) {
     return StartupOutcome::EndProgram;
   }
@@ -27,6 +28,9 @@ StartupOutcome runStartup(HostState& state, StartupSystem& system, HostFiles& fi
                                                                : StartupOutcome::EndProgram;
   }
 
+  // The title checks race with a start made at the same moment, before either has its window;
+  // the lock decides. A preview may run beside anything, so it takes none.
+  if (!system.takeInstanceLock()) return StartupOutcome::EndProgram;
   system.createFolder(kTempFolder);
   LoadMusicSettings(files, state.programFolder);
   if (!FileExists(files, rendererPath(state.programFolder))) {

@@ -30,7 +30,13 @@ extern HostState host;
 class StartupSystem {
  public:
   virtual ~StartupSystem() = default;
+  // Failing drives (an empty removable drive named in the settings) fail quietly, without a
+  // box asking for a disk while the screensaver starts.
+  virtual void quietCriticalErrors() = 0;
   virtual bool windowExists(const std::string& title) = 0;
+  // Takes the program-wide lock held for the rest of the process; false when another process
+  // holds it (a start that passed the title checks at the same moment as ours).
+  virtual bool takeInstanceLock() = 0;
   virtual void createFolder(const std::string& path) = 0;
   virtual std::int32_t showCursor(bool show) = 0;
   virtual void messageBox(const std::string& text, const std::string& title) = 0;

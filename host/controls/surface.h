@@ -55,7 +55,7 @@ class Surface {
   // CreateSolidBrush, FillRect, DeleteObject.
   virtual void fillRect(const Rect& r, Colour c) = 0;
 
-  // Text is UTF-8 here; the GDI backend converts it to the ANSI code page for DrawTextA.
+  // Text is UTF-8 here; the GDI backend draws it through the Unicode form.
   virtual void selectFont(const FontSpec& font) = 0;
   virtual void setTextColour(Colour c) = 0;
   virtual void drawText(const std::string& text, const Rect& r, unsigned flags) = 0;

@@ -112,8 +112,9 @@ void Glassfall_BGM::CloseMp3() {
 
 void Glassfall_BGM::PlayWav() {
   if (mm_.waveOutGetNumDevs() == 0) return;
-  // No SND_FILENAME: the name may also be a sound alias of the system.
-  LastApiResult = mm_.playSound(BgmFile.c_str(), nullptr, kSndAsync | kSndLoop);
+  // No SND_FILENAME: the name may also be a sound alias of the system. No default sound either:
+  // looped, the system's chime for a file it cannot play would never stop.
+  LastApiResult = mm_.playSound(BgmFile.c_str(), nullptr, kSndAsync | kSndNoDefault | kSndLoop);
 }
 
 void Glassfall_BGM::StopWav() { LastApiResult = mm_.playSound(nullptr, nullptr, 0); }

@@ -20,4 +20,5 @@ class Multimedia {
 
 // PlaySound flags used by the music code.
 const std::uint32_t kSndAsync = 0x0001;
+const std::uint32_t kSndNoDefault = 0x0002;
 const std::uint32_t kSndLoop = 0x0008;

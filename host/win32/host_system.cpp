@@ -3,6 +3,7 @@
 #include "preview_window.h"
 #include "../dialog/win32/settings_window.h"
 
+#include "file_safety.h"
 #include "services.h"
 #include "text_win32.h"
 
@@ -38,12 +39,15 @@ void Win32HostFiles::getProfileString(const std::string& section, const std::str
 
 void Win32HostFiles::writeProfileString(const std::string& section, const std::string& key,
                                         const std::string& value, const std::string& file) {
+  // The profile writer opens the file by name: a link planted there would have its target
+  // rewritten, so such a write is skipped like any other that fails.
+  if (!mayRewriteInPlace(toWide(::fromAnsi(file)))) return;
   WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
 }
 
 bool Win32HostFiles::canOpenForReading(const std::string& path) {
   // A folder does not open without backup semantics, so it counts as missing.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const bool opened = file != INVALID_HANDLE_VALUE;
   if (opened) CloseHandle(file);
@@ -126,13 +130,15 @@ void RunWindow::captureDesktopTurned(const ScreenArea& area) {
 }
 
 void RunWindow::saveMaster(const std::string& path) {
-  master_.saveAsBitmap(::toAnsi(path));
+  master_.saveAsBitmap(toWide(path));
   captureSaveMs = counterMilliseconds(counterNow() - captureStart_);
 }
 
-void RunWindow::startProgram(const std::string& applicationName, const std::string& commandLine) {
-  ::startProgram(applicationName, commandLine);
+bool RunWindow::startProgram(const std::string& applicationName, const std::string& commandLine) {
+  return ::startProgram(applicationName, commandLine);
 }
+
+void RunWindow::removeFile(const std::string& path) { removeWithoutFollowing(toWide(path)); }
 
 bool RunWindow::windowExists(const std::string& title) { return topLevelWindowExists(title); }
 
@@ -144,7 +150,16 @@ bool RunWindow::isEnabled(RunTimer which) const { return timer(which).isEnabled(
 
 // ------------------------------------------------------------------ start-up
 
+void Win32StartupSystem::quietCriticalErrors() { SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS); }
+
 bool Win32StartupSystem::windowExists(const std::string& title) { return topLevelWindowExists(title); }
+
+bool Win32StartupSystem::takeInstanceLock() {
+  // Held until the process ends, which releases it. A name taken by an object of another kind
+  // leaves the title checks alone to guard.
+  HANDLE lock = CreateMutexW(nullptr, FALSE, L"Glassfall_Main");
+  return !(lock && GetLastError() == ERROR_ALREADY_EXISTS);
+}
 
 void Win32StartupSystem::createFolder(const std::string& path) { ::createFolder(path); }
 

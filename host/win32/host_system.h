@@ -42,7 +42,8 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
   void sizeToScreen(const ScreenArea& area) override;
   void captureDesktopTurned(const ScreenArea& area) override;
   void saveMaster(const std::string& path) override;
-  void startProgram(const std::string& applicationName, const std::string& commandLine) override;
+  bool startProgram(const std::string& applicationName, const std::string& commandLine) override;
+  void removeFile(const std::string& path) override;
   bool windowExists(const std::string& title) override;
   std::int32_t showCursor(bool show) override;
   void setEnabled(RunTimer timer, bool enabled) override;
@@ -66,7 +67,9 @@ double lastCaptureMilliseconds();
 class Win32StartupSystem : public StartupSystem {
  public:
   Win32StartupSystem(HostState& state, RunHooks& hooks) : state_(state), hooks_(hooks) {}
+  void quietCriticalErrors() override;
   bool windowExists(const std::string& title) override;
+  bool takeInstanceLock() override;
   void createFolder(const std::string& path) override;
   std::int32_t showCursor(bool show) override;
   void messageBox(const std::string& text, const std::string& title) override;

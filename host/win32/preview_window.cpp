@@ -22,7 +22,7 @@ class PreviewWindow : public Window {
     placement_ = placePreview(r.left, r.top, r.right, r.bottom);
     if (!create(L"Glassfall_R", "Preview Window", WS_POPUP)) return false;
     HWND self = handle();
-    SetWindowLongA(self, GWL_STYLE, GetWindowLongA(self, GWL_STYLE) | WS_CHILD);
+    SetWindowLongA(self, GWL_STYLE, LONG(previewChildStyle(DWORD(GetWindowLongA(self, GWL_STYLE)))));
     SetParent(self, parent_);
     setBoundsPixels(0, 0, placement_.width, placement_.height);
     picture_ = HBITMAP(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kPreviewPictureResource), IMAGE_BITMAP,

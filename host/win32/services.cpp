@@ -9,14 +9,14 @@
 #include "settings.h"
 #include "text_win32.h"
 
-std::string programArgumentText() { return argumentText(fromAnsi(GetCommandLineA())); }
+std::string programArgumentText() { return argumentText(fromWide(GetCommandLineW())); }
 
 std::string programFolder() {
-  std::vector<char> path(MAX_PATH);
+  std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
     if (n == 0) return std::string();
-    if (n < path.size()) return FolderOf(fromAnsi(std::string(path.data(), n)));
+    if (n < path.size()) return FolderOf(fromWide(std::wstring(path.data(), n)));
     path.resize(path.size() * 2);
   }
 }
@@ -28,16 +28,16 @@ void showMessage(const std::string& text, const std::string& title) {
 void createFolder(const std::string& path) { CreateDirectoryA(toAnsi(path).c_str(), nullptr); }
 
 bool startProgram(const std::string& applicationName, const std::string& commandLine) {
-  STARTUPINFOA startup = {};
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  const std::string application = toAnsi(applicationName);
-  std::string command = toAnsi(commandLine);  // CreateProcessA may write into it
+  const std::wstring application = toWide(applicationName);
+  std::wstring command = toWide(commandLine);  // CreateProcessW may write into it
   // The program we start is to take the focus from us.
   AllowSetForegroundWindow(ASFW_ANY);
-  if (!CreateProcessA(application.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     return false;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bitmap_file.h"
+#include "file_safety.h"
 #include "text_win32.h"
 #include "twips.h"
 
@@ -96,13 +97,12 @@ bool PictureArea::resize(int width, int height) {
   return true;
 }
 
-bool PictureArea::saveAsBitmap(const std::string& ansiPath) const {
+bool PictureArea::saveAsBitmap(const std::wstring& path) const {
   if (!bits_) return false;
   GdiFlush();  // drawing may still be queued for the bitmap
   const std::vector<std::uint8_t> headers = bitmapHeaders(width_, height_);
   const DWORD imageBytes = bitmapRowBytes(width_) * DWORD(height_);
-  HANDLE file = CreateFileA(ansiPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = createFreshFile(path);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool ok = writeAll(file, headers.data(), DWORD(headers.size())) && writeAll(file, bits_, imageBytes);
   CloseHandle(file);

@@ -2,7 +2,7 @@
 //  [x] top-level windows: hidden, modeless or modal, titled so other processes find them
 //  [x] handlers: load (creation), close request (any cause), unload; other messages per window
 //  [x] window timers with interval and enabled flag, ticks through the message loop
-//  [x] picture area: persistent 24-bit memory bitmap with its drawing context, saved as a bitmap file
+//  [x] picture area: persistent 24-bit memory bitmap with its drawing context, saved as a new bitmap file
 //  [x] twips <-> pixels from the real DPI, application mouse pointer
 //  [ ] child controls (labels, combo box, image control) come with the windows that use them
 #pragma once
@@ -54,8 +54,9 @@ class PictureArea {
   int width() const { return width_; }
   int height() const { return height_; }
   const BYTE* bits() const { return bits_; }
-  // Writes the picture as an uncompressed 24-bit bitmap file (ANSI path), replacing any file.
-  bool saveAsBitmap(const std::string& ansiPath) const;
+  // Writes the picture as a new uncompressed 24-bit bitmap file in place of whatever stood at
+  // the path; a link standing there is removed, never written through.
+  bool saveAsBitmap(const std::wstring& path) const;
 
  private:
   void release();

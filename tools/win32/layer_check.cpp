@@ -79,7 +79,7 @@ int checkPicture(const char* path) {
   if (!picture.resize(5, 3)) return 1;
   SetPixelV(picture.dc(), 0, 0, RGB(255, 0, 0));
   SetPixelV(picture.dc(), 4, 2, RGB(0, 0, 255));
-  std::printf("saved %d\n", picture.saveAsBitmap(path) ? 1 : 0);
+  std::printf("saved %d\n", picture.saveAsBitmap(toWide(fromAnsi(path))) ? 1 : 0);
   return 0;
 }
 

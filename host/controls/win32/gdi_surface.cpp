@@ -12,15 +12,6 @@ std::wstring toWide(const std::string& utf8) {
   return out;
 }
 
-std::string toAnsi(const std::string& utf8) {
-  const std::wstring wide = toWide(utf8);
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), &out[0], n, nullptr, nullptr);
-  return out;
-}
-
 GdiSurface::GdiSurface(HDC dc, int width, int height, HWND window)
     : dc_(dc), width_(width), height_(height), window_(window) {}
 
@@ -87,19 +78,19 @@ void GdiSurface::fillRect(const Rect& r, Colour c) {
 void GdiSurface::selectFont(const FontSpec& font) {
   const int dpi = GetDeviceCaps(dc_, LOGPIXELSY);
   const int height = -int(std::lround(font.points * dpi / 72.0));
-  const std::string face = toAnsi(font.name);
-  HFONT f = CreateFontA(height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, BYTE(font.charset), OUT_DEFAULT_PRECIS,
+  const std::wstring face = toWide(font.name);
+  HFONT f = CreateFontW(height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, BYTE(font.charset), OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
   replace(f, originalFont_, ourFont_);
 }
 
 void GdiSurface::drawText(const std::string& text, const Rect& r, unsigned flags) {
-  std::string ansi = toAnsi(text);
-  if (ansi.empty()) return;
+  const std::wstring wide = toWide(text);
+  if (wide.empty()) return;
   RECT rc;
   SetRect(&rc, r.left, r.top, r.right, r.bottom);
   const int oldMode = SetBkMode(dc_, TRANSPARENT);
-  DrawTextA(dc_, ansi.c_str(), int(ansi.size()), &rc, flags);
+  DrawTextW(dc_, wide.c_str(), int(wide.size()), &rc, flags);
   SetBkMode(dc_, oldMode);
 }
 

@@ -1,7 +1,7 @@
 // GDI backend of the controls' drawing surface: every operation is the GDI call it names,
 // on a device context the caller owns (a memory bitmap or a window's DC).
 //  [x] pens, solid and hollow brushes, Rectangle, RoundRect, pixels, lines, FillRect
-//  [x] fonts from a FontSpec (ANSI face name), DrawTextA in the ANSI code page, DrawFocusRect
+//  [x] fonts from a FontSpec, captions drawn with DrawTextW (any code page), DrawFocusRect
 //  [x] CreateRoundRectRgn + SetWindowRgn when the surface belongs to a window
 //  [ ] clipping: the caller's DC clips, the surface adds none
 #pragma once
@@ -15,8 +15,8 @@
 
 namespace controls {
 
-// UTF-8 to the system ANSI code page (the form DrawTextA and CreateFontA take).
-std::string toAnsi(const std::string& utf8);
+// UTF-8 to UTF-16, the form DrawTextW and CreateFontW take: Japanese captions and face names
+// draw as themselves whatever the system's code page.
 std::wstring toWide(const std::string& utf8);
 
 class GdiSurface : public Surface {

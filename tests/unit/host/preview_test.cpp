@@ -1,4 +1,5 @@
-// The preview fills its parent and shows the picture unscaled from the top-left corner.
+// The preview fills its parent and shows the picture unscaled from the top-left corner, as a
+// proper child window.
 #include <gtest/gtest.h>
 
 #include "param_names.h"
@@ -30,3 +31,11 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{0, 0, 0, 0, 0, 0, 0, 0},                    // no window: empty rectangle
         PlacementCase{10, 10, 5, 5, 0, 0, 0, 0}),
     [](const ::testing::TestParamInfo<PlacementCase>& info) { return testnames::fromText("parent " + std::to_string(info.param.left) + " " + std::to_string(info.param.top) + " " + std::to_string(info.param.right) + " " + std::to_string(info.param.bottom)); });                // inverted rectangle
+
+TEST(PreviewStyle, BecomesAChildAndStopsBeingAPopup) {
+  const std::uint32_t kVisible = 0x10000000, kClipSiblings = 0x04000000;
+  EXPECT_EQ(previewChildStyle(kStylePopup), kStyleChild);
+  EXPECT_EQ(previewChildStyle(kStylePopup | kVisible | kClipSiblings), kStyleChild | kVisible | kClipSiblings);
+  EXPECT_EQ(previewChildStyle(kStyleChild), kStyleChild);
+  EXPECT_EQ(previewChildStyle(0), kStyleChild);
+}

@@ -1,5 +1,6 @@
 // The screensaver run over a recording system: load steps in order, the renderer watch with
-// its start grace, the end steps, and the snapshot's file headers.
+// its start grace (none for a renderer that never started), the end steps with the snapshot's
+// removal, and the snapshot's file headers.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -17,6 +18,7 @@ class RecordingRun : public RunSystem, public RunTimers, public RunHooks {
  public:
   Log log;
   bool rendererWindow = false;
+  bool rendererStarts = true;
   bool timer1 = false, timer2 = false;
 
   ScreenArea area = {0, 0, 1920, 1080};
@@ -32,9 +34,11 @@ class RecordingRun : public RunSystem, public RunTimers, public RunHooks {
   void sizeToScreen(const ScreenArea& a) override { log.push_back("size " + text(a)); }
   void captureDesktopTurned(const ScreenArea& a) override { log.push_back("capture " + text(a)); }
   void saveMaster(const std::string& path) override { log.push_back("save " + path); }
-  void startProgram(const std::string& application, const std::string& commandLine) override {
+  bool startProgram(const std::string& application, const std::string& commandLine) override {
     log.push_back("start " + application + " | " + commandLine);
+    return rendererStarts;
   }
+  void removeFile(const std::string& path) override { log.push_back("remove " + path); }
   bool windowExists(const std::string& title) override { return title == "Glassfall_VC" && rendererWindow; }
   std::int32_t showCursor(bool show) override {
     log.push_back(show ? "cursor show" : "cursor hide");
@@ -90,6 +94,19 @@ TEST(RendererWatch, EndsAfterTheGraceWhenTheRendererNeverCame) {
   EXPECT_TRUE(watch.tick(false, 1000 + RendererWatch::kStartGraceMs));
 }
 
+TEST(RendererWatch, NoGraceForARendererThatNeverStarted) {
+  RendererWatch watch(1000);
+  watch.startFailed();
+  EXPECT_TRUE(watch.tick(false, 1500));
+}
+
+TEST(RendererWatch, AWindowOfThatTitleKeepsTheRunEvenWhenTheStartFailed) {
+  RendererWatch watch(1000);
+  watch.startFailed();
+  EXPECT_FALSE(watch.tick(true, 1500));
+  EXPECT_TRUE(watch.tick(false, 2000));
+}
+
 TEST(RendererWatch, GraceHoldsAcrossTheCounterWrap) {
   RendererWatch watch(0xFFFFFF00u);
   EXPECT_FALSE(watch.tick(false, 0x00000100u));
@@ -106,7 +123,7 @@ TEST(RunEnd, StopsTheMusicThenGivesTheCursorBackForS) {
   system.log.clear();
   run.end();
   run.end();  // a second close request does not repeat the steps
-  EXPECT_EQ(system.log, (Log{"music stop (timer1 on)", "cursor show"}));
+  EXPECT_EQ(system.log, (Log{"music stop (timer1 on)", "remove C:\\velk_temp\\Glassfall.alo", "cursor show"}));
   EXPECT_EQ(state.cursorCount, 0);
 }
 
@@ -115,7 +132,7 @@ TEST(RunEnd, LeavesTheCursorAloneWithoutS) {
   HostState state;  // no argument: the cursor was never hidden
   ScreensaverRun run(state, system, system, system, 0);
   run.end();
-  EXPECT_EQ(system.log, Log{"music stop"});
+  EXPECT_EQ(system.log, (Log{"music stop", "remove C:\\velk_temp\\Glassfall.alo"}));
 }
 
 TEST(RunEnd, PassesTheCountAsTheShowFlag) {
@@ -125,7 +142,7 @@ TEST(RunEnd, PassesTheCountAsTheShowFlag) {
   state.cursorCount = 0;  // the cursor had been shown twice before: 0 hides it again
   ScreensaverRun run(state, system, system, system, 0);
   run.end();
-  EXPECT_EQ(system.log, (Log{"music stop", "cursor hide"}));
+  EXPECT_EQ(system.log, (Log{"music stop", "remove C:\\velk_temp\\Glassfall.alo", "cursor hide"}));
 }
 
 TEST(RunWatch, LooksForTheRendererByTitle) {
@@ -136,6 +153,41 @@ TEST(RunWatch, LooksForTheRendererByTitle) {
   EXPECT_FALSE(run.watchTick(500));
   system.rendererWindow = false;
   EXPECT_TRUE(run.watchTick(1000));
+}
+
+// Every way a run ends comes to the same end steps, once: the music stops, then the snapshot
+// goes, then the cursor comes back.
+TEST(RunEnd, RemovesTheSnapshotAfterTheMusicOnEveryWayTheRunEnds) {
+  const Log kEnd = {"music stop (timer1 on)", "remove C:\\velk_temp\\Glassfall.alo", "cursor show"};
+  struct Way {
+    const char* name;
+    bool starts;
+    bool (*endsAfter)(ScreensaverRun&, RecordingRun&);
+  };
+  const Way ways[] = {
+      {"escape or close", true, [](ScreensaverRun& run, RecordingRun& system) {
+         system.rendererWindow = true;
+         run.watchTick(500);
+         system.rendererWindow = false;  // the renderer ended or was killed
+         return run.watchTick(1000);
+       }},
+      {"renderer never started", false, [](ScreensaverRun& run, RecordingRun&) { return run.watchTick(500); }},
+      {"session end", true, [](ScreensaverRun&, RecordingRun&) { return true; }},
+  };
+  for (const Way& way : ways) {
+    RecordingRun system;
+    system.rendererStarts = way.starts;
+    HostState state;
+    state.mode = "S";
+    state.cursorCount = -1;
+    ScreensaverRun run(state, system, system, system, 0);
+    run.load();
+    system.log.clear();
+    ASSERT_TRUE(way.endsAfter(run, system)) << way.name;
+    run.end();
+    run.end();
+    EXPECT_EQ(system.log, kEnd) << way.name;
+  }
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, int at) {

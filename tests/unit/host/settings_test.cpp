@@ -31,7 +31,7 @@ std::string convert(std::string text, bool toAnsi) {
 class MemoryFiles : public HostFiles {
  public:
   std::map<std::pair<std::string, std::string>, std::string> values;  // ANSI section, key -> value
-  std::set<std::string> files, folders;                               // ANSI paths
+  std::set<std::string> files, folders;  // paths as the program names them (opened in the wide form)
   std::vector<std::string> opened;
   std::size_t lastBufferSize = 0;
   std::string lastFile;
@@ -92,7 +92,7 @@ TEST(WriteIni, CutsSectionAndKeyTo128CharactersAndKeysInTheAnsiCodePage) {
 
 TEST(FileExists, OpensTheNameWithoutOneTrailingBackslash) {
   MemoryFiles files;
-  files.files = {"C:\\m\\song.mp3", "C:\\m\\\x95\xAA.wav"};
+  files.files = {"C:\\m\\song.mp3", "C:\\m\\分.wav"};
   files.folders = {"C:\\m"};
   EXPECT_TRUE(FileExists(files, "C:\\m\\song.mp3"));
   EXPECT_TRUE(FileExists(files, "C:\\m\\song.mp3\\"));
@@ -137,7 +137,7 @@ class LoadMusic : public ::testing::TestWithParam<MusicCase> {
 TEST_P(LoadMusic, SetsTheMusicValues) {
   const MusicCase& c = GetParam();
   MemoryFiles files;
-  files.files = {"C:\\music\\song.mp3", "C:\\song.mp3", "D:\\\x89\xCC\\a.wav"};
+  files.files = {"C:\\music\\song.mp3", "C:\\song.mp3", "D:\\歌\\a.wav"};
   files.folders = {"C:\\music"};
   if (c.mode) files.values[{"Settings", "BGM\x8B\xE6\x95\xAA"}] = c.mode;
   if (c.repeat) files.values[{"Settings", "BGM\xD8\xCB\xDF\xB0\xC4"}] = c.repeat;

@@ -20,9 +20,14 @@ class RecordingSystem : public StartupSystem, public HostFiles {
  public:
   Log log;
   std::set<std::string> windows, files = {"C:\\saver\\Glassfall.dll"};
-  bool previewOpens = true, runWindowOpens = true;
+  bool previewOpens = true, runWindowOpens = true, lockFree = true;
   ScreenArea area = {0, 0, 1280, 1024};
 
+  void quietCriticalErrors() override { log.push_back("quiet errors"); }
+  bool takeInstanceLock() override {
+    log.push_back("lock");
+    return lockFree;
+  }
   bool windowExists(const std::string& title) override {
     log.push_back("find " + title);
     return windows.count(title) != 0;
@@ -66,8 +71,8 @@ class RecordingSystem : public StartupSystem, public HostFiles {
   std::string fromAnsi(const std::string& text) override { return text; }
 };
 
-const Log kSingleInstance = {"find Glassfall_Main", "find ■Glassfall■"};
-const Log kPrepare = {"mkdir C:\\velk_temp", "read BGM区分", "read BGMﾘﾋﾟｰﾄ", "read BGMﾌｧｲﾙ",
+const Log kSingleInstance = {"quiet errors", "find Glassfall_Main", "find ■Glassfall■"};
+const Log kPrepare = {"lock", "mkdir C:\\velk_temp", "read BGM区分", "read BGMﾘﾋﾟｰﾄ", "read BGMﾌｧｲﾙ",
                       "open C:\\saver\\Glassfall.dll"};
 const Log kScreenAndRun = {"screen", "write C:\\velk_temp\\Glassfall.ini [Settings] Width=1280",
                            "write C:\\velk_temp\\Glassfall.ini [Settings] Height=1024",
@@ -134,7 +139,7 @@ TEST_F(Startup, ARunInProgressEndsEveryModeBeforeAnythingElse) {
     system.log.clear();
     system.windows = {"Glassfall_Main"};
     EXPECT_EQ(start(argument), kEnd);
-    EXPECT_EQ(system.log, Log{"find Glassfall_Main"}) << argument;
+    EXPECT_EQ(system.log, (Log{"quiet errors", "find Glassfall_Main"})) << argument;
   }
 }
 
@@ -142,6 +147,19 @@ TEST_F(Startup, AnOpenSettingsDialogEndsTheStartToo) {
   system.windows = {"■Glassfall■"};
   EXPECT_EQ(start("/s"), kEnd);
   EXPECT_EQ(system.log, kSingleInstance);
+}
+
+TEST_F(Startup, AStartThatLosesTheLockEndsSilentlyBeforeTouchingAnything) {
+  system.lockFree = false;
+  for (const char* argument : {"/s", "/c", "", "/x 5"}) {
+    system.log.clear();
+    EXPECT_EQ(start(argument), kEnd);
+    EXPECT_EQ(system.log, join({kSingleInstance, {"lock"}})) << argument;
+  }
+  // The preview asks for no lock: it may stand beside a run.
+  system.log.clear();
+  EXPECT_EQ(start("/p 7"), kKeep);
+  EXPECT_EQ(system.log, join({kSingleInstance, {"preview 7"}}));
 }
 
 TEST_F(Startup, TheRenderersMessageOnlyWhereTheCheckIsMade) {

@@ -58,6 +58,7 @@ class FakeMultimedia : public Multimedia {
   std::uint32_t waveDevices = 2;
   bool errorTexts = true;
   std::string loopingSound;  // what PlaySound loops now, empty for nothing
+  std::set<std::string> unplayableSounds;  // damaged files: the system falls back to its default sound
   // Exact commands whose reply is scripted: the code, and the bytes written to the buffer.
   std::map<std::string, std::pair<std::uint32_t, std::string>> scripted;
 
@@ -95,6 +96,7 @@ class FakeMultimedia : public Multimedia {
     EXPECT_EQ(module, nullptr);
     log.push_back(std::string("PlaySound ") + (sound ? sound : "(null)") + " " + std::to_string(flags));
     loopingSound = sound ? sound : "";
+    if (sound && unplayableSounds.count(sound)) loopingSound = (flags & kSndNoDefault) ? "" : "(system default)";
     return 1;  // like the real one, whatever happened
   }
 

@@ -90,12 +90,20 @@ TEST(Mp3Run, ModeReplyFillingTheWholeBufferIsReadWithinIt) {
 
 TEST(WavRun, LoopsAsAsyncSoundAndStopsAtTheEnd) {
   MusicRun run(2, kWave);
-  EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs", "PlaySound " + kWave + " 9"}));
+  EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs", "PlaySound " + kWave + " 11"}));
   EXPECT_EQ(run.mm.loopingSound, kWave);
   EXPECT_FALSE(run.timers.timer1);
   EXPECT_FALSE(run.timers.timer2);
   EXPECT_EQ(LastApiResult, 1);
   EXPECT_EQ(run.steps(&MusicRun::end), (Log{"PlaySound (null) 0"}));
+  EXPECT_EQ(run.mm.loopingSound, "");
+}
+
+// A damaged file plays nothing, rather than the system's default sound over and over.
+TEST(WavRun, ADamagedFileLoopsNoSystemSound) {
+  MusicRun run(2, kWave);
+  run.mm.unplayableSounds = {kWave};
+  run.load();
   EXPECT_EQ(run.mm.loopingSound, "");
 }
 
@@ -114,7 +122,7 @@ TEST(WavRun, AliasLikeAndOverlongNamesGoOutUnchanged) {
   const std::string longPath = "C:\\" + std::string(300, 'w') + ".wav";
   for (const std::string& file : {std::string("SystemStart.wav"), longPath}) {
     MusicRun run(2, file);
-    EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs", "PlaySound " + file + " 9"}));
+    EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs", "PlaySound " + file + " 11"}));
     EXPECT_EQ(run.steps(&MusicRun::end), (Log{"PlaySound (null) 0"}));
   }
 }
