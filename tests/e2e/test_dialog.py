@@ -2,9 +2,10 @@
 centred across and one third down, in real Japanese glyphs with the frame's shadow; choosing
 "MP3、WAV", a file typed into the real file chooser and "設定" leave the three keys in the
 settings file as code page 932 bytes and end the program; "ｷｬﾝｾﾙ", Escape and the close box
-leave the file byte for byte as it was; a second /c and a /s while it is open end silently.
-Screenshots: out/e2e/dialog/."""
+leave the file byte for byte as it was; a second /c and a /s while it is open end silently; on a
+western code page the button captions show the same Japanese glyphs. Screenshots: out/e2e/dialog/."""
 
+import subprocess
 import unittest
 
 import gfharness as h
@@ -28,6 +29,8 @@ FILE_BUTTON = (24 + 12, 112 + 12)
 SET_BUTTON = (140, 192)
 BANNER_BOX = ((12, 192), (360, 192))
 CANCEL_BUTTON = (252, 192)
+# Wine takes the ANSI code page from the locale: 1252 here instead of the tests' 932.
+WESTERN = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
 
 
 class DialogTest(unittest.TestCase):
@@ -52,14 +55,14 @@ class DialogTest(unittest.TestCase):
     def ini(self):
         return self.s.velk_temp / "Glassfall.ini"
 
-    def start(self, *args):
-        proc = self.s.start_program(h.BIN / "Glassfall.scr", *args, cwd=h.BIN)
+    def start(self, *args, env=None):
+        proc = self.s.start_program(h.BIN / "Glassfall.scr", *args, cwd=h.BIN, env=env)
         self.procs.append(proc)
         return proc
 
-    def open_dialog(self, switch="/c"):
+    def open_dialog(self, switch="/c", env=None):
         """Starts the configure mode and waits until the dialog stands at its place; returns (proc, client origin)."""
-        proc = self.start(switch)
+        proc = self.start(switch, env=env)
         self.s.wait_window(TITLE, timeout=30)
 
         def placed():
@@ -92,6 +95,33 @@ class DialogTest(unittest.TestCase):
     def wait_for_picture(self, origin, condition, what):
         return h.wait_until(lambda: (lambda p: p if condition(p) else None)(self.client_picture(origin)), 10,
                             what=what)
+
+    def code_page(self, env=None):
+        out = subprocess.run(["wine", str(h.TOOLS / "gfprobe.exe"), "acp", "-"], env=self.s.env(**(env or {})),
+                             stdin=subprocess.DEVNULL, capture_output=True, timeout=120).stdout
+        return int(out.decode().strip())
+
+    def caption_ink(self, env, name):
+        """Where each button's caption has ink: a mask of the dark pixels inside its text area (the
+        focus mark along the area's edge left out), after the dialog has painted them."""
+        proc, _, _ = self.open_dialog(env={**self.s.env(), **env} if env else None)
+        buttons = [c for c in self.children() if c["class"] == "ccXPButton"]
+
+        def masks():
+            shot = self.s.screenshot()
+            crops = {b["text"]: shot.crop(b["x"] + 5, b["y"] + 5, b["w"] - 10, b["h"] - 10) for b in buttons}
+            if min(crop.dark_fraction(limit=100) for crop in crops.values()) < 0.02:
+                return None
+            for caption, crop in crops.items():
+                crop.save(OUT / f"caption_{name}_{len(caption)}.png")
+            marks = bytes(1 if v < 100 else 0 for v in range(256))
+            return {caption: [all(px) for px in zip(*(iter(crop.data.translate(marks)),) * 3)]
+                    for caption, crop in crops.items()}
+
+        ink = h.wait_until(masks, 15, interval=0.2, what="the button captions painted")
+        self.s.probe("close", TITLE)
+        self.ended(proc)
+        return ink
 
     def ended(self, proc, timeout=15):
         self.assertEqual(proc.wait(timeout=timeout), 0)
@@ -217,6 +247,17 @@ class DialogTest(unittest.TestCase):
         self.s.probe("close", TITLE)
         self.ended(proc)
         self.assertFalse(self.ini.exists())
+
+    def test_button_captions_show_japanese_glyphs_on_a_western_code_page(self):
+        self.assertEqual(self.code_page(), 932)
+        self.assertEqual(self.code_page(WESTERN), 1252)
+        self.s.xdotool("mousemove", 0, 0)  # no button looks hot
+        japanese = self.caption_ink(None, "cp932")
+        western = self.caption_ink(WESTERN, "cp1252")
+        self.assertEqual(set(western), {"設定", "ｷｬﾝｾﾙ"})
+        for caption, mask in japanese.items():
+            differing = sum(a != b for a, b in zip(mask, western[caption])) / len(mask)
+            self.assertLess(differing, 0.01, f"{caption}: the western caption's ink differs")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
 """The screensaver host under Wine with the real renderer and real files: a whole run from the
-settings file and the snapshot (the screen turned by 180 degrees) to the end after Escape; an
-install under a folder with blanks beside a trap C:\\Program.exe; the second instance; the
-missing-renderer message; the renderer closed or killed mid-run; the start grace of the watch.
+settings file and the snapshot (the screen turned by 180 degrees) to the end after Escape, which
+removes the snapshot and keeps the settings; an install under a folder with blanks beside a trap
+C:\\Program.exe, and one under a folder whose name no code page holds; the second instance, and
+ten starts at once; the missing-renderer message; a renderer that is no program; the renderer
+closed or killed mid-run; the start grace of the watch; links planted at the shared files.
 Screenshots and snapshots are left in out/e2e/host/."""
 
 import os
@@ -21,6 +23,8 @@ RENDERER_TITLE = "Glassfall_VC"
 MESSAGE_TITLE = "Glassfall (ScreenSaver)"
 MESSAGE_TEXT = "Glassfall.dll が同じﾌｫﾙﾀﾞに見つかりません！"
 INSTALL = "Program Files\\Glassfall Saver"  # blanks on purpose: C:\Program.exe must not run
+# Outside code page 932 (é) and outside every ANSI code page (✓).
+UNICODE_INSTALL = "Programs\\Glassfall é ✓"
 
 TRAP_SOURCE = r"""
 #include <windows.h>
@@ -177,6 +181,12 @@ class HostTest(unittest.TestCase):
         self.runs.append(run)
         return run
 
+    def assert_snapshot_gone_settings_kept(self, how=""):
+        width, height = self.s.screen
+        self.assertFalse((self.s.velk_temp / "Glassfall.alo").exists(), f"{how}: the desktop photo outlived the run")
+        self.assertEqual((self.s.velk_temp / "Glassfall.ini").read_bytes(),
+                         f"[Settings]\r\nWidth={width}\r\nHeight={height}\r\n".encode(), how)
+
     def ended_soon(self, run, within):
         try:
             return run.wait_exit(within) == 0
@@ -216,6 +226,7 @@ class HostTest(unittest.TestCase):
         gone = time.monotonic()
         self.assertEqual(run.wait_exit(10), 0)
         self.assertLess(time.monotonic() - gone, 1.5, "host outlived its renderer")
+        self.assert_snapshot_gone_settings_kept()
 
     def test_a_second_start_during_a_run_ends_silently_and_leaves_the_run_alone(self):
         self.start("/s")
@@ -271,6 +282,7 @@ class HostTest(unittest.TestCase):
             gone = time.monotonic()
             self.assertEqual(run.wait_exit(10), 0, how)
             self.assertLess(time.monotonic() - gone, 1.5, f"{how}: host outlived its renderer")
+            self.assert_snapshot_gone_settings_kept(how)
 
     def test_a_renderer_that_never_opens_its_window_ends_the_run_after_the_start_grace(self):
         # A program that exits at once in the renderer's place: no window ever appears.
@@ -281,6 +293,78 @@ class HostTest(unittest.TestCase):
         self.assertTrue(run.alive(), "the run ended before the start grace")
         self.assertEqual(run.wait_exit(15), 0)
         self.assertGreater(time.monotonic() - run.started, 9.5)
+
+    def test_ten_starts_at_once_make_one_run_that_one_escape_ends(self):
+        runs = [self.start("/s") for _ in range(10)]
+        self.s.wait_window(RENDERER_TITLE, timeout=60)
+        # Every start but one ends silently; one that also won would keep its own run.
+        h.wait_until(lambda: sum(run.proc.poll() is not None for run in runs) >= 9, 60,
+                     what="nine of the ten starts to end")
+        alive = [run for run in runs if run.alive()]
+        self.assertEqual(len(alive), 1)
+        self.assertEqual(sorted(run.proc.returncode for run in runs if run is not alive[0]), [0] * 9)
+        self.assertEqual(len(windows_pids(self.folder + "\\Glassfall.scr")), 1)
+        self.assertEqual(len(windows_pids(self.folder + "\\Glassfall.dll")), 1)
+
+        self.s.probe("key", RENDERER_TITLE, 27)  # one Escape
+        self.assertTrue(self.s.wait_gone(RENDERER_TITLE, 20))
+        self.assertEqual(alive[0].wait_exit(10), 0)
+        self.assertIsNone(self.s.find_window(RUN_TITLE))
+        h.wait_until(lambda: not windows_pids(self.folder + "\\Glassfall"), 15, what="no program of ours left")
+
+    def test_a_renderer_that_is_no_program_ends_the_run_at_the_first_watch_tick(self):
+        not_a_program = OUT / "not_a_program.dll"
+        not_a_program.write_bytes(b"This file is not a program.\r\n" * 40)
+        folder = install(self.s, "Glassfall Broken", renderer=not_a_program)
+        run = self.start("/s", folder=folder)
+        self.assertEqual(run.wait_exit(15), 0)
+        # Timed from the screen size written at the start of the run, so that the time Wine
+        # takes to load a program on a busy machine does not count.
+        took = time.time() - (self.s.velk_temp / "Glassfall.ini").stat().st_mtime
+        self.assertLess(took, 2.0, "the run waited for a renderer that could not start")
+        self.assertIsNone(self.s.find_window(MESSAGE_TITLE))
+        self.assert_snapshot_gone_settings_kept()
+
+    def test_an_install_folder_outside_the_code_page_starts_the_renderer_and_writes_the_snapshot(self):
+        folder = install(self.s, UNICODE_INSTALL)
+        run = self.start("/s", folder=folder)
+        self.s.wait_window(RENDERER_TITLE, timeout=20)
+        self.assertIsNone(self.s.find_window(MESSAGE_TITLE))
+        self.assertEqual(len(windows_pids(folder + "\\Glassfall.dll")), 1)
+        headers, _ = read_bitmap(self.s.velk_temp / "Glassfall.alo")
+        self.assertEqual((headers["type"], headers["width"], headers["height"]), (b"BM", *self.s.screen))
+        self.s.probe("key", RENDERER_TITLE, 27)
+        self.assertTrue(self.s.wait_gone(RENDERER_TITLE, 20))
+        self.assertEqual(run.wait_exit(10), 0)
+        self.assert_snapshot_gone_settings_kept()
+
+    def test_links_planted_at_the_shared_files_are_never_written_through(self):
+        mydata = self.s.drive_c / "mydata"
+        mydata.mkdir(exist_ok=True)
+        self.addCleanup(shutil.rmtree, mydata, True)
+        thesis, notes, kept = mydata / "thesis.txt", mydata / "notes.ini", mydata / "kept.ini"
+        thesis.write_bytes("My thesis, chapter 1.\r\n".encode() * 500)
+        notes.write_bytes(b"[Settings]\r\nWidth=640\r\nHeight=480\r\n")
+        kept.write_bytes(b"[Other]\r\nvalue=1\r\n")
+        nowhere = mydata / "made_through_a_link.txt"
+        snapshot, settings = self.s.velk_temp / "Glassfall.alo", self.s.velk_temp / "Glassfall.ini"
+        plantings = {
+            "symbolic links to files of the user": lambda: (snapshot.symlink_to(thesis), settings.symlink_to(notes)),
+            "a dangling link and a second name": lambda: (snapshot.symlink_to(nowhere), os.link(kept, settings)),
+        }
+        for name, plant in plantings.items():
+            with self.subTest(name):
+                self.s.clear_velk_temp()
+                before = {path: path.read_bytes() for path in (thesis, notes, kept)}
+                plant()
+                run = self.start("/s")
+                self.s.wait_window(RENDERER_TITLE, timeout=20)
+                self.s.probe("key", RENDERER_TITLE, 27)
+                self.assertTrue(self.s.wait_gone(RENDERER_TITLE, 20))
+                self.assertEqual(run.wait_exit(10), 0)
+                for path, data in before.items():
+                    self.assertEqual(path.read_bytes(), data, f"{path.name} was written through a link")
+                self.assertFalse(nowhere.exists(), "a file was made where a dangling link pointed")
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
 //   gfprobe text TITLE              prints the window's text and its children's, one per line (UTF-8)
 //   gfprobe children TITLE          prints "hwnd x y width height class|text" for each direct child
 //   gfprobe exists HWND             exit 0 when the decimal handle names a window
+//   gfprobe acp -                   prints the ANSI code page this process runs with
 #include <windows.h>
 #include <shellapi.h>
 
@@ -80,7 +81,7 @@ int waitFor(int ms, bool present) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: gfprobe find|wait|gone|close|key|char|text|children TITLE [ARG] | exists HWND\n");
+    std::fprintf(stderr, "usage: gfprobe find|wait|gone|close|key|char|text|children TITLE [ARG] | exists HWND | acp -\n");
     return 2;
   }
   const char* verb = argv[1];
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
   if (!std::strcmp(verb, "wait")) return waitFor(std::atoi(arg), true);
   if (!std::strcmp(verb, "gone")) return waitFor(std::atoi(arg), false);
   if (!std::strcmp(verb, "exists")) return IsWindow(HWND(ULONG_PTR(std::strtoull(title, nullptr, 10)))) ? 0 : 1;
+  if (!std::strcmp(verb, "acp")) {
+    std::printf("%u\n", GetACP());
+    return 0;
+  }
 
   HWND window = findTitle();
   if (window == nullptr) return 1;
