@@ -110,7 +110,7 @@ class DialogTest(unittest.TestCase):
         def masks():
             shot = self.s.screenshot()
             crops = {b["text"]: shot.crop(b["x"] + 5, b["y"] + 5, b["w"] - 10, b["h"] - 10) for b in buttons}
-            if min(crop.dark_fraction(limit=100) for crop in crops.values()) < 0.02:
+            if min(crop.dark_fraction(limit=100) for crop in crops.values()) < 0.005:
                 return None
             for caption, crop in crops.items():
                 crop.save(OUT / f"caption_{name}_{len(caption)}.png")

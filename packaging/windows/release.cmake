@@ -1,0 +1,18 @@
+# The release archive of the Windows programs:
+#   cmake --build --preset windows --target release   ->  build/windows/Glassfall-<version>-windows.zip
+# It holds Glassfall.scr, Glassfall.dll and Install.txt, side by side at its top.
+set(GLASSFALL_RELEASE_ZIP ${CMAKE_BINARY_DIR}/Glassfall-${PROJECT_VERSION}-windows.zip)
+set(release_stage ${CMAKE_BINARY_DIR}/release)
+# Notepad of older systems shows a text without carriage returns as one long line.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/Install.txt ${release_stage}/Install.txt @ONLY NEWLINE_STYLE CRLF)
+
+add_custom_target(release
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Glassfall_host> ${release_stage}/Glassfall.scr
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Glassfall_renderer> ${release_stage}/Glassfall.dll
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${GLASSFALL_RELEASE_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${GLASSFALL_RELEASE_ZIP} --format=zip Glassfall.scr Glassfall.dll Install.txt
+  WORKING_DIRECTORY ${release_stage}
+  DEPENDS Glassfall_host Glassfall_renderer
+  BYPRODUCTS ${GLASSFALL_RELEASE_ZIP}
+  COMMENT "Release archive ${GLASSFALL_RELEASE_ZIP}"
+  VERBATIM)
