@@ -113,20 +113,6 @@ TEST(RendererWatch, GraceHoldsAcrossTheCounterWrap) {
   EXPECT_TRUE(watch.tick(false, 0xFFFFFF00u + RendererWatch::kStartGraceMs));
 }
 
-TEST(RunEnd, StopsTheMusicThenGivesTheCursorBackForS) {
-  RecordingRun system;
-  HostState state;
-  state.mode = "S";
-  state.cursorCount = -1;
-  ScreensaverRun run(state, system, system, system, 0);
-  run.load();
-  system.log.clear();
-  run.end();
-  run.end();  // a second close request does not repeat the steps
-  EXPECT_EQ(system.log, (Log{"music stop (timer1 on)", "remove C:\\velk_temp\\Glassfall.alo", "cursor show"}));
-  EXPECT_EQ(state.cursorCount, 0);
-}
-
 TEST(RunEnd, LeavesTheCursorAloneWithoutS) {
   RecordingRun system;
   HostState state;  // no argument: the cursor was never hidden
@@ -156,8 +142,8 @@ TEST(RunWatch, LooksForTheRendererByTitle) {
 }
 
 // Every way a run ends comes to the same end steps, once: the music stops, then the snapshot
-// goes, then the cursor comes back.
-TEST(RunEnd, RemovesTheSnapshotAfterTheMusicOnEveryWayTheRunEnds) {
+// goes, then the cursor comes back for "S".
+TEST(RunEnd, StopsTheMusicRemovesTheSnapshotAndGivesTheCursorBackOnEveryWayTheRunEnds) {
   const Log kEnd = {"music stop (timer1 on)", "remove C:\\velk_temp\\Glassfall.alo", "cursor show"};
   struct Way {
     const char* name;
@@ -185,8 +171,9 @@ TEST(RunEnd, RemovesTheSnapshotAfterTheMusicOnEveryWayTheRunEnds) {
     system.log.clear();
     ASSERT_TRUE(way.endsAfter(run, system)) << way.name;
     run.end();
-    run.end();
+    run.end();  // a second close request does not repeat the steps
     EXPECT_EQ(system.log, kEnd) << way.name;
+    EXPECT_EQ(state.cursorCount, 0) << way.name;
   }
 }
 
