@@ -185,7 +185,7 @@ class HostTest(unittest.TestCase):
         width, height = self.s.screen
         self.assertFalse((self.s.velk_temp / "Glassfall.alo").exists(), f"{how}: the desktop photo outlived the run")
         self.assertEqual((self.s.velk_temp / "Glassfall.ini").read_bytes(),
-                         f"[Settings]\r\nWidth={width}\r\nHeight={height}\r\n".encode(), how)
+                         f"[Settings]\r\nWidth={width}\r\nHeight={height}\r\nLeft=0\r\nTop=0\r\n".encode(), how)
 
     def ended_soon(self, run, within):
         try:
