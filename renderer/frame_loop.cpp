@@ -62,6 +62,12 @@ FramePacer::FramePacer(std::int64_t frequency, int framesPerSecond)
     : frequency_(frequency > 0 ? frequency : 1),
       period_((frequency > 0 ? frequency : 1) / (framesPerSecond > 0 ? framesPerSecond : 60)) {}
 
+FramePacer FramePacer::withPeriod(std::int64_t frequency, std::int64_t period) {
+  FramePacer pacer(frequency, 60);
+  pacer.period_ = period > 0 ? period : 0;
+  return pacer;
+}
+
 std::uint32_t FramePacer::waitMilliseconds(std::int64_t now) const {
   const std::int64_t remaining = deadline_ - now;
   if (remaining <= 0) return 0;

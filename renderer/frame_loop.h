@@ -43,6 +43,8 @@ void handleSceneKey(int characterCode);
 class FramePacer {
  public:
   FramePacer(std::int64_t frequency, int framesPerSecond);
+  // The period given in counter ticks, as a delay between frames; 0 never waits.
+  static FramePacer withPeriod(std::int64_t frequency, std::int64_t period);
 
   // Milliseconds to wait before the next frame; 0 means draw now.
   std::uint32_t waitMilliseconds(std::int64_t now) const;

@@ -9,6 +9,8 @@ std::time_t calendarNow() { return std::time(nullptr); }
 
 constexpr float kCutInterval = 1.4f;
 constexpr float kGravity = 0.2f;
+
+const PictureRows* memoryPicture = nullptr;
 }  // namespace
 
 Piece pieces[kMaxPieces];
@@ -19,6 +21,8 @@ Random sceneRandom;
 Texture snapshotTexture;
 
 std::time_t (*sceneCalendarTime)() = calendarNow;
+
+void usePictureFromMemory(const PictureRows* picture) { memoryPicture = picture; }
 
 void setupView() {
   glViewport(0, 0, screenWidth, screenHeight);
@@ -45,7 +49,11 @@ bool resetScene() {
   setupView();
 
   // An unreadable snapshot leaves the fresh texture empty: the pieces show untextured.
-  snapshotTexture.load(kSnapshotPath);
+  if (memoryPicture) {
+    snapshotTexture.fill(*memoryPicture);
+  } else {
+    snapshotTexture.load(kSnapshotPath);
+  }
   glEnable(GL_TEXTURE_2D);
   snapshotTexture.bind();
 

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "piece.h"
+#include "texture.h"
 
 constexpr int kMaxPieces = 100;
 
@@ -15,6 +16,11 @@ extern Random sceneRandom;
 
 // Source of the reset's seed; tests replace it to pin the calendar second.
 extern std::time_t (*sceneCalendarTime)();
+
+// Where every reset takes its picture from: the snapshot file, unless a front-end that holds
+// the picture in memory hands it over here (it must outlive the scene; nullptr goes back to
+// the file). A picture without data gives untextured pieces, as an unreadable file does.
+void usePictureFromMemory(const PictureRows* picture);
 
 bool resetScene();
 void renderFrame();

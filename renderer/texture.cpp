@@ -26,6 +26,15 @@ class OpenFile : public ByteSource {
   fileio::File* file_;
 };
 
+// The same unpacking state for every upload: rows aligned to 4 bytes, nothing skipped.
+void buildMipmaps(std::int32_t width, std::int32_t height, const unsigned char* data) {
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, data);
+}
+
 }  // namespace
 
 void Texture::release() {
@@ -72,11 +81,16 @@ bool Texture::load(const char* name) {
   if (status != BitmapStatus::ok) return false;
   file.close();
 
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, pixels.data.get());
+  buildMipmaps(width, height, pixels.data.get());
+  return true;
+}
+
+bool Texture::fill(const PictureRows& picture) {
+  create("");
+  if (!picture.data || picture.width <= 0 || picture.height <= 0) return false;
+  width = picture.width;
+  height = picture.height;
+  buildMipmaps(width, height, picture.data);
   return true;
 }
 

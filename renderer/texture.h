@@ -5,6 +5,15 @@
 
 constexpr char kSnapshotPath[] = "C:\\velk_temp\\Glassfall.alo";
 
+// A picture held in memory, laid out as the snapshot file's pixel data: 24 bits per pixel
+// in the order blue, green, red, rows padded to a multiple of 4 bytes, the desktop turned
+// by 180 degrees and stored bottom row first. No data means no picture.
+struct PictureRows {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  const unsigned char* data = nullptr;
+};
+
 class Texture {
  public:
   char fileName[64] = {};
@@ -22,6 +31,8 @@ class Texture {
   bool create(const char* name);
   // A fresh texture filled from the bitmap file. False, leaving it empty, on any failure.
   bool load(const char* name);
+  // A fresh texture filled from memory. False, leaving it empty, when there is no picture.
+  bool fill(const PictureRows& picture);
   void bind() const;
 };
 

@@ -229,3 +229,48 @@ void operator delete[](void* p) noexcept {
   std::free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept { operator delete[](p); }
+
+// A picture held in memory takes the file's place at every reset: the same upload, no file.
+TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
+  const samples::Bytes rows = samples::pixelPattern(samples::rowBytes(5) * 3);
+  PictureRows picture;
+  picture.width = 5;
+  picture.height = 3;
+  picture.data = rows.data();
+  filestub::put(kSnapshotPath, samples::bitmap(8, 6));
+  usePictureFromMemory(&picture);
+  snapshotTexture.release();
+  glrec::clear();
+
+  resetScene();
+  resetScene();  // the 401-frame restart builds it again from the same memory
+  EXPECT_EQ(filestub::opens(), 0);
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 2u);
+  const glrec::MipmapUpload* up = glrec::lastMipmap();
+  ASSERT_NE(up, nullptr);
+  EXPECT_EQ(up->width, 5);
+  EXPECT_EQ(up->height, 3);
+  EXPECT_EQ(up->format, 0x80E0u);  // GL_BGR_EXT
+  EXPECT_EQ(up->pixels, rows);
+  const std::vector<GlCall> align = glrec::named("glPixelStorei");
+  ASSERT_EQ(align.size(), 8u);
+  EXPECT_EQ(align[0].args[1], 4);  // rows padded to 4 bytes, as in the file
+
+  // No picture at all: a fresh empty texture, bound, so the pieces show untextured.
+  PictureRows none;
+  usePictureFromMemory(&none);
+  glrec::clear();
+  resetScene();
+  EXPECT_TRUE(glrec::named("gluBuild2DMipmaps").empty());
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_EQ(glrec::named("glBindTexture").back().args[1], double(snapshotTexture.glName - 1));
+
+  // Handing back nullptr returns to the snapshot file.
+  usePictureFromMemory(nullptr);
+  glrec::clear();
+  resetScene();
+  EXPECT_EQ(filestub::opens(), 1);
+  ASSERT_NE(glrec::lastMipmap(), nullptr);
+  EXPECT_EQ(glrec::lastMipmap()->width, 8);
+}

@@ -1,0 +1,92 @@
+#include "screen_picture.h"
+
+#include <new>
+
+#include "bitmap.h"
+
+namespace {
+
+// Where one channel sits in a pixel, and how to bring it to 8 bits.
+struct Channel {
+  int shift = 0;
+  int bits = 0;
+  std::uint32_t mask = 0;
+
+  explicit Channel(std::uint32_t m) : mask(m) {
+    if (m == 0) return;
+    while (!(m & 1u)) {
+      m >>= 1;
+      ++shift;
+    }
+    while (m & 1u) {
+      m >>= 1;
+      ++bits;
+    }
+  }
+  bool usable() const { return bits > 0; }
+  unsigned char value(std::uint32_t pixel) const {
+    const std::uint32_t v = (pixel & mask) >> shift;
+    if (bits >= 8) return static_cast<unsigned char>(v >> (bits - 8));
+    return static_cast<unsigned char>((v * 255u + ((1u << bits) - 1) / 2) / ((1u << bits) - 1));
+  }
+};
+
+std::uint32_t readPixel(const unsigned char* p, int bytes, bool msbFirst) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) {
+    const int at = msbFirst ? i : bytes - 1 - i;
+    v = (v << 8) | p[at];
+  }
+  return v;
+}
+
+}  // namespace
+
+PictureRows HeldPicture::rows() const {
+  PictureRows rows;
+  if (bytes_.empty()) return rows;
+  rows.width = width_;
+  rows.height = height_;
+  rows.data = bytes_.data();
+  return rows;
+}
+
+void HeldPicture::clear() {
+  width_ = height_ = 0;
+  std::vector<unsigned char>().swap(bytes_);
+}
+
+bool convertScreenPixels(const ScreenPixels& in, HeldPicture& out) {
+  out.clear();
+  const int pixelBytes = in.bitsPerPixel / 8;
+  if (in.bitsPerPixel != 16 && in.bitsPerPixel != 24 && in.bitsPerPixel != 32) return false;
+  if (!in.data || in.width <= 0 || in.height <= 0) return false;
+  if (in.bytesPerLine < std::int64_t(in.width) * pixelBytes) return false;
+  const Channel red(in.redMask), green(in.greenMask), blue(in.blueMask);
+  if (!red.usable() || !green.usable() || !blue.usable()) return false;
+
+  const std::uint64_t rowBytes = bitmapRowBytes(24, in.width);
+  const std::uint64_t total = rowBytes * std::uint64_t(in.height);
+  if (total > kMaxPixelBytes) return false;
+  try {
+    out.bytes_.assign(std::size_t(total), 0);
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return false;
+  }
+
+  for (std::int32_t y = 0; y < in.height; ++y) {
+    const unsigned char* src = in.data + std::int64_t(y) * in.bytesPerLine;
+    unsigned char* dst = out.bytes_.data() + std::uint64_t(y) * rowBytes;
+    // Read from the right edge so that the row comes out mirrored.
+    for (std::int32_t x = in.width - 1; x >= 0; --x, dst += 3) {
+      const std::uint32_t pixel = readPixel(src + std::int64_t(x) * pixelBytes, pixelBytes, in.mostSignificantByteFirst);
+      dst[0] = blue.value(pixel);
+      dst[1] = green.value(pixel);
+      dst[2] = red.value(pixel);
+    }
+  }
+  out.width_ = in.width;
+  out.height_ = in.height;
+  return true;
+}

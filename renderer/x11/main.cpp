@@ -1,0 +1,544 @@
+// X11/GLX front-end of the renderer: the native program `glassfall`, an XScreenSaver hack.
+//  [x] --window (own window the size of the screen; q, Escape, close end it), --root
+//      ($XSCREENSAVER_WINDOW, else the root window), --window-id, --delay, --fps, --help
+//  [x] picture: xscreensaver-getimage into a pixmap under the screensaver; standalone the
+//      area the window covers, read from the root window before our window shows
+//  [x] frame loop: the shared clock, 401-frame restart and keys, paced by --delay
+//  [x] SIGTERM / SIGINT and a window destroyed under it end it with exit code 0
+//  [ ] music (a player beside the animation: see RunCompanions)
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <poll.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "../frame_loop.h"
+#include "../frame_rate.h"
+#include "../gl_api.h"
+#include "../hack_options.h"
+#include "../scene.h"
+#include "../screen_picture.h"
+#include "helper_process.h"
+#include "stop_signals.h"
+
+namespace {
+
+const char kProgram[] = "glassfall";
+const char kGrabber[] = "xscreensaver-getimage";
+const char kScreensaverHelpers[] = "/usr/libexec/xscreensaver";
+// A grabber that has not delivered by then will not: the pieces go untextured instead.
+constexpr int kGrabberTimeoutMs = 10000;
+constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
+
+std::int64_t monotonicNow() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return std::int64_t(t.tv_sec) * kNanosecondsPerSecond + t.tv_nsec;
+}
+
+double processCpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Records the first X error raised by the calls made while it is in place (a window that
+// vanished under us), instead of the default handler's exit. The errors are collected by a
+// round trip when it goes out of scope or at check().
+class XErrorTrap {
+ public:
+  explicit XErrorTrap(Display* display) : display_(display) {
+    XSync(display_, False);
+    firstError_ = 0;
+    previous_ = XSetErrorHandler(record);
+  }
+  ~XErrorTrap() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  XErrorTrap(const XErrorTrap&) = delete;
+  XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+  // The first error code so far, 0 for none.
+  int check() {
+    XSync(display_, False);
+    return firstError_;
+  }
+
+ private:
+  static int record(Display*, XErrorEvent* event) {
+    if (firstError_ == 0) firstError_ = event->error_code;
+    return 0;
+  }
+  static int firstError_;
+  Display* display_;
+  XErrorHandler previous_;
+};
+int XErrorTrap::firstError_ = 0;
+
+struct Atoms {
+  Atom wmProtocols;
+  Atom wmDeleteWindow;
+  Atom netWmState;
+  Atom netWmStateFullscreen;
+
+  explicit Atoms(Display* display) {
+    const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"};
+    Atom atoms[4];
+    XInternAtoms(display, const_cast<char**>(names), 4, False, atoms);
+    wmProtocols = atoms[0];
+    wmDeleteWindow = atoms[1];
+    netWmState = atoms[2];
+    netWmStateFullscreen = atoms[3];
+  }
+};
+
+// Where the frames go and what the window looks like.
+struct DrawWindow {
+  Window window = 0;
+  bool own = false;
+  int width = 0;
+  int height = 0;
+  XVisualInfo visual = {};
+};
+
+// The root window's pixels under the rectangle, clipped to the screen.
+bool photographRoot(Display* display, int x, int y, int width, int height, HeldPicture& picture) {
+  const int screen = DefaultScreen(display);
+  const int right = std::min(x + width, DisplayWidth(display, screen));
+  const int bottom = std::min(y + height, DisplayHeight(display, screen));
+  x = std::max(x, 0);
+  y = std::max(y, 0);
+  if (right <= x || bottom <= y) return false;
+  XErrorTrap trap(display);
+  XImage* image = XGetImage(display, RootWindow(display, screen), x, y, unsigned(right - x), unsigned(bottom - y),
+                            AllPlanes, ZPixmap);
+  if (!image) return false;
+  ScreenPixels pixels;
+  pixels.width = image->width;
+  pixels.height = image->height;
+  pixels.bytesPerLine = image->bytes_per_line;
+  pixels.bitsPerPixel = image->bits_per_pixel;
+  pixels.mostSignificantByteFirst = image->byte_order == MSBFirst;
+  pixels.redMask = std::uint32_t(image->red_mask);
+  pixels.greenMask = std::uint32_t(image->green_mask);
+  pixels.blueMask = std::uint32_t(image->blue_mask);
+  pixels.data = reinterpret_cast<const unsigned char*>(image->data);
+  const bool ok = convertScreenPixels(pixels, picture);
+  XDestroyImage(image);
+  return ok;
+}
+
+bool readPixmap(Display* display, Pixmap pixmap, const DrawWindow& target, HeldPicture& picture) {
+  XErrorTrap trap(display);
+  XImage* image = XGetImage(display, pixmap, 0, 0, unsigned(target.width), unsigned(target.height), AllPlanes,
+                            ZPixmap);
+  if (!image) return false;
+  ScreenPixels pixels;
+  pixels.width = image->width;
+  pixels.height = image->height;
+  pixels.bytesPerLine = image->bytes_per_line;
+  pixels.bitsPerPixel = image->bits_per_pixel;
+  pixels.mostSignificantByteFirst = image->byte_order == MSBFirst;
+  // A pixmap's image carries no masks of its own: they are the window's visual's.
+  pixels.redMask = std::uint32_t(target.visual.red_mask);
+  pixels.greenMask = std::uint32_t(target.visual.green_mask);
+  pixels.blueMask = std::uint32_t(target.visual.blue_mask);
+  pixels.data = reinterpret_cast<const unsigned char*>(image->data);
+  const bool ok = convertScreenPixels(pixels, picture);
+  XDestroyImage(image);
+  return ok;
+}
+
+// Whatever else runs beside the animation for the life of the run, started once the window
+// is up and stopped on every way out. Empty until the music arrives.
+struct RunCompanions {
+  void start(const HackOptions&) {}
+  void stop() {}
+};
+
+class Hack {
+ public:
+  Hack(Display* display, const HackOptions& options) : display_(display), options_(options), atoms_(display) {}
+  ~Hack() { close(); }
+  Hack(const Hack&) = delete;
+  Hack& operator=(const Hack&) = delete;
+
+  // Window, picture, context: false (with a line on stderr) when it cannot draw at all.
+  bool open();
+  void run();
+  bool windowGone() const { return windowGone_; }
+
+ private:
+  bool openOwnWindow();
+  bool adoptWindow(Window window);
+  void grabWithHelper();
+  void handleEvent(XEvent& event);
+  void waitForEvents(int milliseconds);
+  void drawFrame(std::int64_t now);
+  void close();
+  bool ending() const { return quit_ || windowGone_ || stopsignals::requested(); }
+
+  Display* display_;
+  HackOptions options_;
+  Atoms atoms_;
+  DrawWindow target_;
+  GLXContext context_ = nullptr;
+  HeldPicture picture_;
+  PictureRows pictureRows_;
+  HelperProcess grabber_;
+  Cursor blankCursor_ = 0;
+  bool quit_ = false;
+  bool windowGone_ = false;
+  FrameRateMeter meter_;
+  GLuint fontLists_ = 0;
+  int fontHeight_ = 0;
+  RunCompanions companions_;
+};
+
+bool Hack::openOwnWindow() {
+  const int screen = DefaultScreen(display_);
+  int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 1, GLX_GREEN_SIZE, 1, GLX_BLUE_SIZE, 1,
+                      GLX_DEPTH_SIZE, 16, None};
+  XVisualInfo* visual = glXChooseVisual(display_, screen, attributes);
+  if (!visual) {
+    std::fprintf(stderr, "%s: no double-buffered OpenGL visual on this display\n", kProgram);
+    return false;
+  }
+  target_.visual = *visual;
+  XFree(visual);
+  target_.own = true;
+  target_.width = DisplayWidth(display_, screen);
+  target_.height = DisplayHeight(display_, screen);
+
+  // The screen as the user left it, before our own window covers it.
+  photographRoot(display_, 0, 0, target_.width, target_.height, picture_);
+
+  const Window root = RootWindow(display_, screen);
+  XSetWindowAttributes set = {};
+  set.colormap = XCreateColormap(display_, root, target_.visual.visual, AllocNone);
+  set.background_pixel = BlackPixel(display_, screen);
+  set.border_pixel = 0;
+  set.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+  target_.window = XCreateWindow(display_, root, 0, 0, unsigned(target_.width), unsigned(target_.height), 0,
+                                 target_.visual.depth, InputOutput, target_.visual.visual,
+                                 CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &set);
+  XStoreName(display_, target_.window, "Glassfall");
+  XClassHint hint = {const_cast<char*>(kProgram), const_cast<char*>("Glassfall")};
+  XSetClassHint(display_, target_.window, &hint);
+  XSetWMProtocols(display_, target_.window, &atoms_.wmDeleteWindow, 1);
+  XChangeProperty(display_, target_.window, atoms_.netWmState, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&atoms_.netWmStateFullscreen), 1);
+
+  // No pointer over the picture, as on Windows.
+  static const char emptyBits[1] = {0};
+  Pixmap empty = XCreateBitmapFromData(display_, target_.window, emptyBits, 1, 1);
+  XColor black = {};
+  blankCursor_ = XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0);
+  XFreePixmap(display_, empty);
+  XDefineCursor(display_, target_.window, blankCursor_);
+
+  XMapRaised(display_, target_.window);
+  // The picture's still moment counts from when it can be seen.
+  for (;;) {
+    XEvent event;
+    while (XPending(display_)) {
+      XNextEvent(display_, &event);
+      if (event.type == MapNotify && event.xmap.window == target_.window) return true;
+      handleEvent(event);
+    }
+    if (ending()) return true;
+    waitForEvents(100);
+  }
+}
+
+bool Hack::adoptWindow(Window window) {
+  XWindowAttributes attributes;
+  {
+    XErrorTrap trap(display_);
+    const Status got = XGetWindowAttributes(display_, window, &attributes);
+    if (trap.check() || !got) {
+      std::fprintf(stderr, "%s: there is no window 0x%lx\n", kProgram, window);
+      return false;
+    }
+    // Several clients may listen for these on one window; the screensaver's is no exception.
+    XSelectInput(display_, window, attributes.your_event_mask | StructureNotifyMask | KeyPressMask);
+    if (trap.check()) {
+      windowGone_ = true;
+      return false;
+    }
+  }
+  XVisualInfo wanted = {};
+  wanted.visualid = XVisualIDFromVisual(attributes.visual);
+  int count = 0;
+  XVisualInfo* found = XGetVisualInfo(display_, VisualIDMask, &wanted, &count);
+  if (!found) return false;
+  target_.visual = found[0];
+  XFree(found);
+  int useGl = 0;
+  if (glXGetConfig(display_, &target_.visual, GLX_USE_GL, &useGl) != 0 || !useGl) {
+    std::fprintf(stderr, "%s: window 0x%lx has a visual without OpenGL\n", kProgram, window);
+    return false;
+  }
+  target_.window = window;
+  target_.width = attributes.width;
+  target_.height = attributes.height;
+  return true;
+}
+
+// The screensaver's helper draws the picture the user chose (the screen as it was before
+// blanking, or an image file) into a pixmap of the window's size and depth.
+void Hack::grabWithHelper() {
+  const std::string grabber = findProgram(kGrabber, std::getenv("PATH"), kScreensaverHelpers);
+  if (grabber.empty()) return;
+  XWindowAttributes attributes;
+  XGetWindowAttributes(display_, target_.window, &attributes);
+  const Pixmap pixmap = XCreatePixmap(display_, target_.window, unsigned(target_.width),
+                                      unsigned(target_.height), unsigned(attributes.depth));
+  XSync(display_, False);
+  // The helper must talk to the server and screen we draw on.
+  setenv("DISPLAY", DisplayString(display_), 1);
+  char ids[2][32];
+  std::snprintf(ids[0], sizeof ids[0], "0x%lx", target_.window);
+  std::snprintf(ids[1], sizeof ids[1], "0x%lx", pixmap);
+  if (grabber_.start(grabber, {ids[0], ids[1]})) {
+    const std::int64_t deadline = monotonicNow() + std::int64_t(kGrabberTimeoutMs) * 1000000;
+    while (grabber_.poll() == HelperProcess::State::running && !ending() && monotonicNow() < deadline) {
+      XEvent event;
+      while (XPending(display_)) {
+        XNextEvent(display_, &event);
+        handleEvent(event);
+      }
+      waitForEvents(20);
+    }
+    if (grabber_.poll() == HelperProcess::State::succeeded && !windowGone_) {
+      readPixmap(display_, pixmap, target_, picture_);
+    }
+    grabber_.stop();
+  }
+  XErrorTrap trap(display_);
+  XFreePixmap(display_, pixmap);
+}
+
+bool Hack::open() {
+  if (options_.target == DrawTarget::ownWindow) {
+    if (!openOwnWindow()) return false;
+  } else {
+    const Window window = options_.window ? Window(options_.window) : DefaultRootWindow(display_);
+    if (!adoptWindow(window)) return false;
+    if (pictureFromScreensaverHelper(options_, std::getenv("XSCREENSAVER_WINDOW") != nullptr)) {
+      grabWithHelper();
+    } else {
+      int x = 0, y = 0;
+      Window child;
+      XTranslateCoordinates(display_, target_.window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+      photographRoot(display_, x, y, target_.width, target_.height, picture_);
+    }
+  }
+  if (ending()) return true;
+
+  context_ = glXCreateContext(display_, &target_.visual, nullptr, True);
+  if (!context_) {
+    std::fprintf(stderr, "%s: cannot create an OpenGL context\n", kProgram);
+    return false;
+  }
+  XErrorTrap trap(display_);
+  if (!glXMakeCurrent(display_, target_.window, context_) || trap.check()) {
+    std::fprintf(stderr, "%s: cannot draw into window 0x%lx\n", kProgram, target_.window);
+    return false;
+  }
+
+  if (options_.showFps) {
+    if (XFontStruct* font = XLoadQueryFont(display_, "fixed")) {
+      fontLists_ = glGenLists(96);
+      glXUseXFont(font->fid, 32, 96, GLint(fontLists_));
+      fontHeight_ = font->ascent + font->descent;
+      XFreeFont(display_, font);
+    }
+  }
+  return true;
+}
+
+void Hack::handleEvent(XEvent& event) {
+  switch (event.type) {
+    case KeyPress: {
+      char text[8] = {};
+      KeySym key = NoSymbol;
+      const int n = XLookupString(&event.xkey, text, sizeof text, &key, nullptr);
+      if (target_.own && (key == XK_Escape || key == XK_q || key == XK_Q)) {
+        quit_ = true;
+      } else if (n == 1) {
+        handleSceneKey(static_cast<unsigned char>(text[0]));
+      }
+      break;
+    }
+    case ConfigureNotify:
+      if (event.xconfigure.window == target_.window &&
+          (event.xconfigure.width != target_.width || event.xconfigure.height != target_.height)) {
+        target_.width = event.xconfigure.width;
+        target_.height = event.xconfigure.height;
+        if (context_) resizeView(target_.width, target_.height);
+      }
+      break;
+    case DestroyNotify:
+      if (event.xdestroywindow.window == target_.window) windowGone_ = true;
+      break;
+    case ClientMessage:
+      if (event.xclient.message_type == atoms_.wmProtocols &&
+          Atom(event.xclient.data.l[0]) == atoms_.wmDeleteWindow) {
+        quit_ = true;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// Sleeps until X has something for us, a stop is requested, or the time is up.
+void Hack::waitForEvents(int milliseconds) {
+  XFlush(display_);
+  pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stopsignals::wakeDescriptor(), POLLIN, 0}};
+  ::poll(fds, 2, milliseconds);
+}
+
+void Hack::drawFrame(std::int64_t now) {
+  XErrorTrap trap(display_);
+  paintFrame(now);
+  if (fontLists_) {
+    // The frame-rate corner: pixel coordinates, no texture or depth, state put back after.
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIST_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, target_.width, 0, target_.height, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glListBase(fontLists_ - 32);
+    const std::string lines[2] = {meter_.loadLine(), meter_.rateLine()};
+    for (int i = 0; i < 2; ++i) {
+      const int y = 10 + i * (fontHeight_ + 2);
+      glColor3f(0, 0, 0);
+      glRasterPos2i(11, y - 1);
+      glCallLists(GLsizei(lines[i].size()), GL_UNSIGNED_BYTE, lines[i].data());
+      glColor3f(1, 1, 1);
+      glRasterPos2i(10, y);
+      glCallLists(GLsizei(lines[i].size()), GL_UNSIGNED_BYTE, lines[i].data());
+    }
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+  }
+  glXSwapBuffers(display_, target_.window);
+  if (trap.check()) {
+    // An error while drawing means the window is gone, unless it is still there.
+    XWindowAttributes attributes;
+    XErrorTrap probe(display_);
+    if (!XGetWindowAttributes(display_, target_.window, &attributes) || probe.check()) windowGone_ = true;
+  }
+}
+
+void Hack::run() {
+  if (ending()) return;
+  pictureRows_ = picture_.rows();
+  usePictureFromMemory(&pictureRows_);
+  screenWidth = target_.width;
+  screenHeight = target_.height;
+
+  companions_.start(options_);
+  startClock(kNanosecondsPerSecond, monotonicNow());
+  FramePacer pacer = FramePacer::withPeriod(kNanosecondsPerSecond, std::int64_t(options_.delayMicroseconds) * 1000);
+  resetScene();
+  isRunning = true;
+
+  while (!ending()) {
+    while (XPending(display_) && !ending()) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      handleEvent(event);
+    }
+    if (ending()) break;
+    const std::int64_t now = monotonicNow();
+    const std::uint32_t wait = pacer.waitMilliseconds(now);
+    if (wait > 0) {
+      waitForEvents(int(wait));
+      continue;
+    }
+    drawFrame(now);
+    if (windowGone_) break;
+    pacer.frameDrawn(now);
+    frameShown();
+    if (options_.showFps) meter_.frameShown(double(now) / 1e9, processCpuSeconds());
+  }
+  isRunning = false;
+  companions_.stop();
+}
+
+void Hack::close() {
+  companions_.stop();
+  grabber_.stop();
+  if (display_ == nullptr) return;
+  XErrorTrap trap(display_);
+  if (context_) {
+    // The texture and lists belong to the context: give them back while it is current.
+    snapshotTexture.release();
+    if (fontLists_) glDeleteLists(fontLists_, 96);
+    glXMakeCurrent(display_, None, nullptr);
+    glXDestroyContext(display_, context_);
+    context_ = nullptr;
+  }
+  usePictureFromMemory(nullptr);
+  if (target_.own && !windowGone_ && target_.window) XDestroyWindow(display_, target_.window);
+  if (blankCursor_) XFreeCursor(display_, blankCursor_);
+  target_.window = 0;
+  blankCursor_ = 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  HackOptions options;
+  const ParseResult parsed = parseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options);
+  if (parsed.outcome == ParseOutcome::help) {
+    std::fputs(hackUsage(kProgram).c_str(), stdout);
+    return 0;
+  }
+  if (parsed.outcome == ParseOutcome::usageError) {
+    std::fprintf(stderr, "%s: %s\n%s", kProgram, parsed.message.c_str(), hackUsage(kProgram).c_str());
+    return 2;
+  }
+
+  if (!stopsignals::install()) {
+    std::fprintf(stderr, "%s: cannot set up signal handling\n", kProgram);
+    return 1;
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    const char* name = std::getenv("DISPLAY");
+    std::fprintf(stderr, "%s: cannot open display '%s'\n", kProgram, name ? name : "");
+    return 1;
+  }
+  int status = 0;
+  {
+    Hack hack(display, options);
+    if (hack.open()) {
+      hack.run();
+    } else if (!stopsignals::requested() && !hack.windowGone()) {
+      status = 1;
+    }
+  }
+  XCloseDisplay(display);
+  return status;
+}

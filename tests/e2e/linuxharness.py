@@ -1,0 +1,293 @@
+"""Native harness: the Linux program `glassfall` on a private Xvfb, natively (no Wine), and
+the real XScreenSaver daemon run by an unprivileged user.
+
+Every server and program a test starts is owned here (a Popen) and ended by its id. Waiting
+is on conditions (a window mapped, a frame drawn, a process gone), through gfharness.wait_until.
+Pictures and comparisons come from gfharness.Image.
+"""
+
+import ctypes
+import ctypes.util
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+import gfharness as h
+
+sys.path.insert(0, str(h.ROOT / "tools"))
+import make_picture as mp  # noqa: E402
+
+BUILD = h.ROOT / "build" / "linux"
+GLASSFALL = BUILD / "bin" / "glassfall"
+GRABBER = "xscreensaver-getimage"
+# The visible half-height at the picture's distance is 6 x tan(9.5 deg): the whole piece covers
+# 1/1.00411 of the window, centred.
+COVER = 1 / 1.0041125
+
+
+# --------------------------------------------------------------------------- processes
+
+def processes():
+    """(pid, ppid, command name, uid) of every process now."""
+    out = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            stat = Path(f"/proc/{entry}/stat").read_text()
+            uid = Path(f"/proc/{entry}").stat().st_uid
+        except OSError:
+            continue
+        close = stat.rfind(")")
+        name = stat[stat.index("(") + 1:close]
+        fields = stat[close + 2:].split()
+        if fields[0] == "Z":
+            continue  # a zombie is dead; whether it is reaped is checked by its parent's tests
+        out.append((int(entry), int(fields[1]), name, uid))
+    return out
+
+
+def named(name):
+    """Pids of live processes whose command name is `name` (cut to 15 characters by the kernel)."""
+    return [pid for pid, _, comm, _ in processes() if comm == name[:15]]
+
+
+def zombie(pid):
+    try:
+        stat = Path(f"/proc/{pid}/stat").read_text()
+    except OSError:
+        return False
+    return stat[stat.rfind(")") + 2:].startswith("Z")
+
+
+def end(proc, timeout=5):
+    """Ends a process we started: TERM, then KILL; always reaped."""
+    if proc.poll() is None:
+        try:
+            proc.send_signal(signal.SIGTERM)
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+# --------------------------------------------------------------------------- display
+
+class Xvfb:
+    """A private Xvfb of one screen; a desktop picture can be put on its root window."""
+
+    def __init__(self, size=(640, 480)):
+        self.size = tuple(size)
+        self.number = h._free_display()
+        h.STATE_DIR.mkdir(parents=True, exist_ok=True)
+        log = open(h.STATE_DIR / f"xvfb-native-{self.number}.log", "w")
+        self.proc = subprocess.Popen(
+            ["Xvfb", f":{self.number}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp", "-noreset"],
+            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        h.wait_until(lambda: Path(f"/tmp/.X11-unix/X{self.number}").exists() or self.proc.poll() is not None, 20,
+                     what="Xvfb socket")
+        if self.proc.poll() is not None:
+            raise RuntimeError(f"Xvfb :{self.number} failed to start")
+        h.wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env(), capture_output=True).returncode == 0,
+                     20, what="Xvfb answering")
+
+    @property
+    def name(self):
+        return f":{self.number}"
+
+    def env(self, **extra):
+        env = dict(os.environ)
+        env.pop("XSCREENSAVER_WINDOW", None)
+        env["DISPLAY"] = self.name
+        env.update({k: str(v) for k, v in extra.items()})
+        return env
+
+    def stop(self):
+        end(self.proc)
+
+    def set_root_picture(self, picture, folder):
+        """The desktop: `picture` (a make_picture.Picture) as the root window's background."""
+        path = Path(folder) / "desktop.png"
+        path.write_bytes(mp.png_bytes(picture))
+        subprocess.run(["display", "-window", "root", str(path)], env=self.env(), check=True, timeout=60,
+                       stdin=subprocess.DEVNULL, capture_output=True)
+
+    def screenshot(self, save_as=None):
+        raw = subprocess.run(["import", "-display", self.name, "-window", "root", "-depth", "8", "ppm:-"],
+                             capture_output=True, check=True, timeout=60).stdout
+        image = h.Image.from_ppm(raw)
+        if save_as:
+            image.save(save_as)
+        return image
+
+    def visible_window(self, name):
+        """The id of a mapped window with exactly this name, or None."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"], env=self.env(),
+                           capture_output=True, text=True, timeout=30)
+        ids = r.stdout.split()
+        return int(ids[0]) if ids else None
+
+    def key(self, window, *keys):
+        subprocess.run(["xdotool", "key", "--window", str(window), *keys], env=self.env(), check=True, timeout=30,
+                       capture_output=True)
+
+
+def start_glassfall(display, *args, env=None):
+    return subprocess.Popen([str(GLASSFALL), *args], env=env or display.env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+# --------------------------------------------------------------------------- a window of the test's own
+
+class TestWindow:
+    """A plain X window made by the test through Xlib (ctypes), with no background of its own, so
+    that the screen under it keeps showing the desktop until something draws there."""
+
+    def __init__(self, display, x, y, w, h):
+        self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x11 = self.x11
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XCreateWindow.restype = ctypes.c_ulong
+        x11.XCreateWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                      ctypes.c_uint, ctypes.c_uint, ctypes.c_int, ctypes.c_uint, ctypes.c_void_p,
+                                      ctypes.c_ulong, ctypes.c_void_p]
+        for fn in ("XMapWindow", "XDestroyWindow"):
+            getattr(x11, fn).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.dpy = x11.XOpenDisplay(display.name.encode())
+        if not self.dpy:
+            raise RuntimeError("cannot open the display for the test window")
+        root = x11.XDefaultRootWindow(self.dpy)
+        # CopyFromParent for depth, class and visual; no attributes: background None.
+        self.id = x11.XCreateWindow(self.dpy, root, x, y, w, h, 0, 0, 0, None, 0, None)
+        self.geometry = (x, y, w, h)
+        x11.XMapWindow(self.dpy, self.id)
+        x11.XSync(self.dpy, 0)
+
+    def destroy(self):
+        if self.id:
+            self.x11.XDestroyWindow(self.dpy, self.id)
+            self.x11.XSync(self.dpy, 0)
+            self.id = 0
+
+    def close(self):
+        self.destroy()
+        if self.dpy:
+            self.x11.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+
+# --------------------------------------------------------------------------- pictures
+
+def picture_image(picture):
+    return h.Image(picture.width, picture.height, picture.rgb_bytes())
+
+
+def covered(image, size):
+    """`image` as the whole piece shows it in a window of `size`: stretched to the covered part."""
+    w, hgt = size
+    cw, ch = round(w * COVER), round(hgt * COVER)
+    inner = image.resized(cw, ch)
+    x0, y0 = (w - cw) // 2, (hgt - ch) // 2
+    rows = [bytes(3 * w)] * y0
+    for y in range(ch):
+        rows.append(bytes(3 * x0) + inner.data[y * cw * 3:(y + 1) * cw * 3] + bytes(3 * (w - cw - x0)))
+    rows += [bytes(3 * w)] * (hgt - y0 - ch)
+    return h.Image(w, hgt, b"".join(rows))
+
+
+def shaded(image, shade):
+    """Texture times vertex colour (the modulate environment); `shade` is a frame of the whole
+    piece over a white desktop, which is exactly the vertex colours."""
+    table = [bytes((a * s + 127) // 255 for s in range(256)) for a in range(256)]
+    return h.Image(image.width, image.height, bytes(table[a][s] for a, s in zip(image.data, shade.data)))
+
+
+def whole_white(view):
+    """The whole piece over a white desktop: white, shading to 80 percent towards one corner."""
+    top_left = view.crop(20, 20, 30, 30).mean()
+    bottom_right = view.crop(view.width - 25, view.height - 25, 15, 15).mean()
+    return min(top_left) > 245 and all(abs(c - 0.8 * 255) < 14 for c in bottom_right)
+
+
+def broken(view):
+    """Shards on black: a good part of the view is background."""
+    return view.dark_fraction() > 0.08
+
+
+def drawn(view):
+    return view.dark_fraction() < 0.9
+
+
+# --------------------------------------------------------------------------- XScreenSaver
+
+class Screensaver:
+    """The real XScreenSaver daemon on `display`, run by an unprivileged user (it refuses root)
+    with a HOME of its own whose ~/.xscreensaver runs `programs` and nothing else; our program is
+    installed with `cmake --install` into a private prefix that the daemon's PATH leads to."""
+
+    USER = "nobody"
+
+    def __init__(self, display, folder, program="GL: glassfall --root"):
+        self.display = display
+        self.folder = Path(folder)
+        user = pwd.getpwnam(self.USER)
+        self.home = self.folder / "home"
+        self.prefix = self.folder / "usr"
+        self.home.mkdir(parents=True)
+        subprocess.run(["cmake", "--install", str(BUILD), "--prefix", str(self.prefix)], check=True,
+                       capture_output=True, timeout=120)
+        self.hacks = self.prefix / "libexec" / "xscreensaver"
+        (self.home / ".xscreensaver").write_text("\n".join([
+            "mode: one", "selected: 0", "lock: False", "fade: False", "unfade: False", "splash: False",
+            "grabDesktopImages: True", "chooseRandomImages: False", "timeout: 0:30:00", "cycle: 0:00:00",
+            "programs: " + program, ""]))
+        for path in [self.folder, *self.folder.rglob("*")]:
+            os.chown(path, user.pw_uid, user.pw_gid)
+        os.chmod(self.folder, 0o755)
+        subprocess.run(["xhost", f"+SI:localuser:{self.USER}"], env=display.env(), check=True, capture_output=True,
+                       timeout=30)
+        env = display.env(HOME=self.home, USER=self.USER, LOGNAME=self.USER,
+                          PATH=f"{self.hacks}:/usr/libexec/xscreensaver:/usr/bin:/bin")
+        env.pop("XAUTHORITY", None)
+        self.log = open(self.folder / "xscreensaver.log", "w")
+        self.proc = subprocess.Popen(["runuser", "-u", self.USER, "--", "xscreensaver", "--no-splash"], env=env,
+                                     stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
+                                     start_new_session=True)
+        h.wait_until(lambda: self.proc.poll() is not None or self.command("-time").returncode == 0, 30,
+                     interval=0.2, what="the XScreenSaver daemon answering")
+        if self.proc.poll() is not None:
+            raise RuntimeError("xscreensaver exited: " + (self.folder / "xscreensaver.log").read_text())
+
+    def command(self, *args):
+        return subprocess.run(["xscreensaver-command", *args], env=self.display.env(), capture_output=True, text=True,
+                              timeout=30)
+
+    def stop(self):
+        # runuser waits for the daemon: ending the session's group ends both.
+        if self.proc.poll() is None:
+            try:
+                os.killpg(self.proc.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+                self.proc.wait()
+        self.log.close()
+
+    def hack_pids(self):
+        """Our program's processes run by the daemon's user."""
+        uid = pwd.getpwnam(self.USER).pw_uid
+        return [pid for pid, _, comm, owner in processes() if comm == "glassfall" and owner == uid]
