@@ -75,6 +75,9 @@ def end(proc, timeout=5):
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
+    for stream in (proc.stdout, proc.stderr):
+        if stream:
+            stream.close()
 
 
 # --------------------------------------------------------------------------- display
@@ -86,10 +89,10 @@ class Xvfb:
         self.size = tuple(size)
         self.number = h._free_display()
         h.STATE_DIR.mkdir(parents=True, exist_ok=True)
-        log = open(h.STATE_DIR / f"xvfb-native-{self.number}.log", "w")
-        self.proc = subprocess.Popen(
-            ["Xvfb", f":{self.number}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp", "-noreset"],
-            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        with open(h.STATE_DIR / f"xvfb-native-{self.number}.log", "w") as log:
+            self.proc = subprocess.Popen(
+                ["Xvfb", f":{self.number}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
+                 "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
         h.wait_until(lambda: Path(f"/tmp/.X11-unix/X{self.number}").exists() or self.proc.poll() is not None, 20,
                      what="Xvfb socket")
         if self.proc.poll() is not None:
@@ -115,8 +118,12 @@ class Xvfb:
         """The desktop: `picture` (a make_picture.Picture) as the root window's background."""
         path = Path(folder) / "desktop.png"
         path.write_bytes(mp.png_bytes(picture))
-        subprocess.run(["display", "-window", "root", str(path)], env=self.env(), check=True, timeout=60,
+        # ImageMagick sets the background and exits with status 1 all the same: the screen is checked.
+        subprocess.run(["display", "-window", "root", str(path)], env=self.env(), timeout=60,
                        stdin=subprocess.DEVNULL, capture_output=True)
+        shown = self.screenshot()
+        if shown.mean_abs_diff(picture_image(picture)) > 1.0:
+            raise RuntimeError("the desktop picture did not reach the root window")
 
     def screenshot(self, save_as=None):
         raw = subprocess.run(["import", "-display", self.name, "-window", "root", "-depth", "8", "ppm:-"],
@@ -134,7 +141,9 @@ class Xvfb:
         return int(ids[0]) if ids else None
 
     def key(self, window, *keys):
-        subprocess.run(["xdotool", "key", "--window", str(window), *keys], env=self.env(), check=True, timeout=30,
+        """Key presses sent to `window`. Not checked: a key that ends the program takes the window
+        away before the release is sent; callers check what the keys did."""
+        subprocess.run(["xdotool", "key", "--window", str(window), *keys], env=self.env(), timeout=30,
                        capture_output=True)
 
 
@@ -206,11 +215,36 @@ def covered(image, size):
     return h.Image(w, hgt, b"".join(rows))
 
 
+def whole_piece_shade(size):
+    """The vertex colours of the whole piece as a picture: white at corners 0 to 2 (bottom-left,
+    top-left, top-right), 80 percent at corner 3 (bottom-right). Mesa draws the quad as the
+    triangles (0, 1, 2) and (0, 2, 3), so the upper-left half is white and the lower-right half
+    darkens towards corner 3; the Xvfb tests check this model against a frame over a white desktop."""
+    w, hgt = size
+    cw, ch = round(w * COVER), round(hgt * COVER)
+    x0, y0 = (w - cw) // 2, (hgt - ch) // 2
+    rows = []
+    for y in range(hgt):
+        v = (y - y0 + 0.5) / ch
+        row = bytearray(3 * w)
+        for x in range(x0, x0 + cw):
+            u = (x - x0 + 0.5) / cw
+            level = 255 if u + v <= 1 else round(255 * (1 - 0.2 * min(1.0, u + v - 1)))
+            row[3 * x:3 * x + 3] = bytes((level, level, level))
+        rows.append(bytes(row) if 0 <= y - y0 < ch else bytes(3 * w))
+    return h.Image(w, hgt, b"".join(rows))
+
+
 def shaded(image, shade):
-    """Texture times vertex colour (the modulate environment); `shade` is a frame of the whole
-    piece over a white desktop, which is exactly the vertex colours."""
+    """Texture times vertex colour (the modulate environment)."""
     table = [bytes((a * s + 127) // 255 for s in range(256)) for a in range(256)]
     return h.Image(image.width, image.height, bytes(table[a][s] for a, s in zip(image.data, shade.data)))
+
+
+def expected_whole(picture, size):
+    """What the whole piece shows in a window of `size` when `picture` is the desktop under it."""
+    return shaded(covered(picture_image(picture) if not isinstance(picture, h.Image) else picture, size),
+                  whole_piece_shade(size))
 
 
 def whole_white(view):
