@@ -295,7 +295,9 @@ class Screensaver:
                           PATH=f"{self.hacks}:/usr/libexec/xscreensaver:/usr/bin:/bin")
         env.pop("XAUTHORITY", None)
         self.log = open(self.folder / "xscreensaver.log", "w")
-        self.proc = subprocess.Popen(["runuser", "-u", self.USER, "--", "xscreensaver", "--no-splash"], env=env,
+        # runuser sets HOME and the user's names from the password file unless told to keep them.
+        self.proc = subprocess.Popen([shutil.which("runuser"), "-p", "-u", self.USER, "--", "xscreensaver", "--no-splash"],
+                                     env=env,
                                      stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
                                      start_new_session=True)
         h.wait_until(lambda: self.proc.poll() is not None or self.command("-time").returncode == 0, 30,
