@@ -198,5 +198,30 @@ class NativeHackTest(unittest.TestCase):
         self.assertIn("--window-id ID", r.stdout)
 
 
+    def test_install_and_debian_package_put_it_where_xscreensaver_looks(self):
+        cache = (lh.BUILD / "CMakeCache.txt").read_text()
+        self.assertIn("CMAKE_INSTALL_PREFIX:PATH=/usr\n", cache)
+        prefix = os.path.join(self.folder.name, "prefix")
+        subprocess.run(["cmake", "--install", str(lh.BUILD), "--prefix", prefix], check=True, capture_output=True,
+                       timeout=120)
+        program = os.path.join(prefix, "libexec", "xscreensaver", "glassfall")
+        self.assertTrue(os.access(program, os.X_OK))
+        self.assertTrue(os.path.isfile(os.path.join(prefix, "share", "xscreensaver", "config", "glassfall.xml")))
+
+        packages = os.path.join(self.folder.name, "deb")
+        subprocess.run(["cpack", "-G", "DEB", "-B", packages, "--config", str(lh.BUILD / "CPackConfig.cmake")],
+                       check=True, capture_output=True, timeout=300)
+        debs = [f for f in os.listdir(packages) if f.endswith(".deb")]
+        self.assertEqual(len(debs), 1, debs)
+        deb = os.path.join(packages, debs[0])
+        listing = subprocess.run(["dpkg-deb", "-c", deb], check=True, capture_output=True, text=True).stdout
+        self.assertRegex(listing, r"-rwxr-xr-x .* \./usr/libexec/xscreensaver/glassfall\n")
+        self.assertIn("./usr/share/xscreensaver/config/glassfall.xml", listing)
+        depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], check=True, capture_output=True,
+                                 text=True).stdout
+        for library in ("libx11", "libglu1", "libgl"):
+            self.assertIn(library, depends)
+
+
 if __name__ == "__main__":
     unittest.main()

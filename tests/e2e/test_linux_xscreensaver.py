@@ -3,7 +3,6 @@
 the desktop as it was, then broken; deactivated, nothing of ours is left running.
 Screenshots go to out/e2e/linux_xscreensaver/."""
 
-import os
 import tempfile
 import time
 import unittest
