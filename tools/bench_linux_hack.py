@@ -1,0 +1,110 @@
+"""Native benchmark: the CPU that `glassfall --root` costs against XScreenSaver's flipscreen3d
+(`flipscreen3d --root`, the peer that also shows the desktop in GL) on the same Xvfb with the
+same desktop picture, at 1024 x 768 and 1920 x 1080, side by side in one run, alternating.
+
+Frames are counted from outside for both programs alike by a preload library around
+the swap calls (build/linux/bench/libswap_counter.so; the peer presents through EGL, we through GLX); CPU is read from /proc for the program
+and, separately, for the X server that receives its frames. Prints CPU seconds per second and
+per frame, frames per second, and our figures over the peer's.
+
+    python3 tools/bench_linux_hack.py [SECONDS] [ROUNDS]      (default 10 s, 2 rounds)
+"""
+
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+import linuxharness as lh  # noqa: E402
+
+SECONDS = float(sys.argv[1]) if len(sys.argv) > 1 else 10.0
+ROUNDS = int(sys.argv[2]) if len(sys.argv) > 2 else 2
+WARM_UP = 4.0  # past start-up and the first picture (the peer's helper waits a moment for it)
+COUNTER_LIB = lh.BUILD / "bench" / "libswap_counter.so"
+PEER = Path("/usr/libexec/xscreensaver/flipscreen3d")
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
+
+
+def swaps(path):
+    data = Path(path).read_bytes() if Path(path).exists() else b""
+    return struct.unpack("<3Q", data)[0] if len(data) >= 24 else 0
+
+
+def root_id(display):
+    info = subprocess.run(["xwininfo", "-root"], env=display.env(), capture_output=True, text=True).stdout
+    return info.split("Window id: ")[1].split()[0]
+
+
+def measure(display, command, home, **extra):
+    counter = Path(home) / "swaps"
+    counter.unlink(missing_ok=True)
+    # The peer finds its image helper where the daemon would lead it.
+    env = display.env(HOME=home, LD_PRELOAD=str(COUNTER_LIB), GLASSFALL_SWAP_COUNTER=str(counter),
+                      PATH=f"/usr/libexec/xscreensaver:{os.environ.get('PATH', '/usr/bin:/bin')}", **extra)
+    proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    try:
+        lh.h.wait_until(lambda: swaps(counter) > 0, 30, what=f"{command[0]} drawing")
+        time.sleep(WARM_UP)  # a benchmark's measuring window, not a test's wait
+        f0, c0, x0, t0 = swaps(counter), cpu_seconds(proc.pid), cpu_seconds(display.proc.pid), time.monotonic()
+        time.sleep(SECONDS)
+        f1, c1, x1, t1 = swaps(counter), cpu_seconds(proc.pid), cpu_seconds(display.proc.pid), time.monotonic()
+    finally:
+        lh.end(proc)
+    wall, frames = t1 - t0, f1 - f0
+    return {"fps": frames / wall, "cpu_s": (c1 - c0) / wall, "cpu_f": (c1 - c0) / max(frames, 1),
+            "x_s": (x1 - x0) / wall}
+
+
+def main():
+    if not COUNTER_LIB.exists() or not lh.GLASSFALL.exists():
+        sys.exit("build the linux preset first (glassfall and swap_counter)")
+    if not PEER.exists():
+        sys.exit("install xscreensaver-gl for the peer")
+    print(f"{SECONDS:.0f} s per measurement after {WARM_UP:.0f} s of warm-up, {ROUNDS} rounds, alternating; "
+          f"CPU in seconds per second (1.0 = one core)")
+    print(f"{'size':>9} {'program':13} {'frames/s':>8} {'CPU/s':>7} {'CPU ms/frame':>12} {'Xvfb CPU/s':>10}")
+    summary = []
+    for size in ((1024, 768), (1920, 1080)):
+        display = lh.Xvfb(size)
+        with tempfile.TemporaryDirectory(prefix="gf-bench-") as home:
+            try:
+                display.set_root_picture(lh.mp.desktop_picture(*size), home)
+                # The peer takes the same picture as a file through its helper: grabbing the
+                # screen without the daemon makes that helper wait for a window to rise.
+                images = Path(home, "images")
+                images.mkdir()
+                os.replace(Path(home, "desktop.png"), images / "desktop.png")
+                Path(home, ".xscreensaver").write_text(
+                    f"grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: {images}\n")
+                results = {"glassfall": [], "flipscreen3d": []}
+                for _ in range(ROUNDS):
+                    results["glassfall"].append(measure(display, [str(lh.GLASSFALL), "--root"], home))
+                    results["flipscreen3d"].append(measure(display, [str(PEER), "--root"], home,
+                                                           XSCREENSAVER_WINDOW=root_id(display)))
+                means = {}
+                for name, runs in results.items():
+                    m = {k: sum(r[k] for r in runs) / len(runs) for k in runs[0]}
+                    means[name] = m
+                    print(f"{size[0]:>4}x{size[1]:<4} {name:13} {m['fps']:8.1f} {m['cpu_s']:7.3f} "
+                          f"{m['cpu_f'] * 1000:12.2f} {m['x_s']:10.3f}")
+                ours, peer = means["glassfall"], means["flipscreen3d"]
+                summary.append((size, ours["cpu_s"] / peer["cpu_s"], ours["cpu_f"] / peer["cpu_f"], ours["fps"]))
+            finally:
+                display.stop()
+    for size, per_second, per_frame, fps in summary:
+        print(f"{size[0]}x{size[1]}: glassfall / flipscreen3d CPU per second {per_second:.2f}x, per frame "
+              f"{per_frame:.2f}x, at {fps:.1f} frames/s (goal: <= 0.5x per second at 60 frames/s)")
+
+
+if __name__ == "__main__":
+    main()
