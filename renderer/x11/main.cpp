@@ -24,6 +24,7 @@
 #include "../frame_rate.h"
 #include "../gl_api.h"
 #include "../hack_options.h"
+#include "../loop_hooks.h"
 #include "../scene.h"
 #include "../screen_picture.h"
 #include "helper_process.h"
@@ -458,8 +459,10 @@ void Hack::run() {
   screenHeight = target_.height;
 
   companions_.start(options_);
+  LoopHooks& hooks = loopHooks();
   startClock(kNanosecondsPerSecond, monotonicNow());
-  FramePacer pacer = FramePacer::withPeriod(kNanosecondsPerSecond, std::int64_t(options_.delayMicroseconds) * 1000);
+  const std::int64_t period = hooks.paced() ? std::int64_t(options_.delayMicroseconds) * 1000 : 0;
+  FramePacer pacer = FramePacer::withPeriod(kNanosecondsPerSecond, period);
   resetScene();
   isRunning = true;
 
@@ -480,9 +483,11 @@ void Hack::run() {
     if (windowGone_) break;
     pacer.frameDrawn(now);
     frameShown();
+    hooks.onFrameShown(now);
     if (options_.showFps) meter_.frameShown(double(now) / 1e9, processCpuSeconds());
   }
   isRunning = false;
+  hooks.onLoopEnd();
   companions_.stop();
 }
 
