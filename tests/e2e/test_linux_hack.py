@@ -147,6 +147,11 @@ class NativeHackTest(unittest.TestCase):
             self.assertEqual(proc.stderr.read(), b"")
         finally:
             window.close()
+        # A window id that names no window: said plainly, exit 1, no X error dump.
+        r = subprocess.run([str(lh.GLASSFALL), "--window-id", "0x7ffffff"], env=self.x.env(), capture_output=True,
+                           text=True, timeout=30)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(r.stderr, "glassfall: there is no window 0x7ffffff\n")
 
     def test_sigterm_while_the_image_helper_works_reaps_it(self):
         # Told it runs under the screensaver, but no daemon is there: the helper waits for a
