@@ -82,23 +82,12 @@ def end(proc, timeout=5):
 
 # --------------------------------------------------------------------------- display
 
-class Xvfb:
-    """A private Xvfb of one screen; a desktop picture can be put on its root window."""
+class XDisplay:
+    """An X server the tests own: names, environment, screenshots, the desktop picture."""
 
-    def __init__(self, size=(640, 480)):
-        self.size = tuple(size)
-        self.number = h._free_display()
-        h.STATE_DIR.mkdir(parents=True, exist_ok=True)
-        with open(h.STATE_DIR / f"xvfb-native-{self.number}.log", "w") as log:
-            self.proc = subprocess.Popen(
-                ["Xvfb", f":{self.number}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
-                 "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
-        h.wait_until(lambda: Path(f"/tmp/.X11-unix/X{self.number}").exists() or self.proc.poll() is not None, 20,
-                     what="Xvfb socket")
-        if self.proc.poll() is not None:
-            raise RuntimeError(f"Xvfb :{self.number} failed to start")
-        h.wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env(), capture_output=True).returncode == 0,
-                     20, what="Xvfb answering")
+    number = None
+    proc = None
+    size = None
 
     @property
     def name(self):
@@ -145,6 +134,36 @@ class Xvfb:
         away before the release is sent; callers check what the keys did."""
         subprocess.run(["xdotool", "key", "--window", str(window), *keys], env=self.env(), timeout=30,
                        capture_output=True)
+
+
+class Xvfb(XDisplay):
+    """A private Xvfb of one screen; a desktop picture can be put on its root window."""
+
+    def __init__(self, size=(640, 480)):
+        self.size = tuple(size)
+        self.number = h._free_display()
+        h.STATE_DIR.mkdir(parents=True, exist_ok=True)
+        with open(h.STATE_DIR / f"xvfb-native-{self.number}.log", "w") as log:
+            self.proc = subprocess.Popen(
+                ["Xvfb", f":{self.number}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
+                 "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        h.wait_until(lambda: Path(f"/tmp/.X11-unix/X{self.number}").exists() or self.proc.poll() is not None, 20,
+                     what="Xvfb socket")
+        if self.proc.poll() is not None:
+            raise RuntimeError(f"Xvfb :{self.number} failed to start")
+        h.wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.env(), capture_output=True).returncode == 0,
+                     20, what="Xvfb answering")
+
+
+class OnDummyXorg(XDisplay):
+    """The same services on the harness's dummy-driver Xorg (several monitors), which it owns."""
+
+    def __init__(self, xorg):
+        self.xorg = xorg
+        self.number, self.proc, self.size = xorg.display, xorg.proc, xorg.screen
+
+    def stop(self):
+        self.xorg.stop()
 
 
 def start_glassfall(display, *args, env=None):
