@@ -27,7 +27,7 @@ struct Layout {
 std::uint32_t place(int value8, std::uint32_t mask) {
   int shift = 0, bits = 0;
   while (!((mask >> shift) & 1u)) ++shift;
-  while ((mask >> (shift + bits)) & 1u) ++bits;
+  while (shift + bits < 32 && ((mask >> (shift + bits)) & 1u)) ++bits;
   const std::uint32_t v = bits >= 8 ? std::uint32_t(value8) << (bits - 8) : std::uint32_t(value8) >> (8 - bits);
   return v << shift;
 }
