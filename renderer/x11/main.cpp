@@ -111,6 +111,24 @@ struct DrawWindow {
   XVisualInfo visual = {};
 };
 
+// Converts an image read from the server into the picture, and frees the image.
+bool takePicture(XImage* image, unsigned long red, unsigned long green, unsigned long blue, HeldPicture& picture) {
+  if (!image) return false;
+  ScreenPixels pixels;
+  pixels.width = image->width;
+  pixels.height = image->height;
+  pixels.bytesPerLine = image->bytes_per_line;
+  pixels.bitsPerPixel = image->bits_per_pixel;
+  pixels.mostSignificantByteFirst = image->byte_order == MSBFirst;
+  pixels.redMask = std::uint32_t(red);
+  pixels.greenMask = std::uint32_t(green);
+  pixels.blueMask = std::uint32_t(blue);
+  pixels.data = reinterpret_cast<const unsigned char*>(image->data);
+  const bool ok = convertScreenPixels(pixels, picture);
+  XDestroyImage(image);
+  return ok;
+}
+
 // The root window's pixels under the rectangle, clipped to the screen.
 bool photographRoot(Display* display, int x, int y, int width, int height, HeldPicture& picture) {
   const int screen = DefaultScreen(display);
@@ -122,41 +140,15 @@ bool photographRoot(Display* display, int x, int y, int width, int height, HeldP
   XErrorTrap trap(display);
   XImage* image = XGetImage(display, RootWindow(display, screen), x, y, unsigned(right - x), unsigned(bottom - y),
                             AllPlanes, ZPixmap);
-  if (!image) return false;
-  ScreenPixels pixels;
-  pixels.width = image->width;
-  pixels.height = image->height;
-  pixels.bytesPerLine = image->bytes_per_line;
-  pixels.bitsPerPixel = image->bits_per_pixel;
-  pixels.mostSignificantByteFirst = image->byte_order == MSBFirst;
-  pixels.redMask = std::uint32_t(image->red_mask);
-  pixels.greenMask = std::uint32_t(image->green_mask);
-  pixels.blueMask = std::uint32_t(image->blue_mask);
-  pixels.data = reinterpret_cast<const unsigned char*>(image->data);
-  const bool ok = convertScreenPixels(pixels, picture);
-  XDestroyImage(image);
-  return ok;
+  return takePicture(image, image->red_mask, image->green_mask, image->blue_mask, picture);
 }
 
 bool readPixmap(Display* display, Pixmap pixmap, const DrawWindow& target, HeldPicture& picture) {
   XErrorTrap trap(display);
   XImage* image = XGetImage(display, pixmap, 0, 0, unsigned(target.width), unsigned(target.height), AllPlanes,
                             ZPixmap);
-  if (!image) return false;
-  ScreenPixels pixels;
-  pixels.width = image->width;
-  pixels.height = image->height;
-  pixels.bytesPerLine = image->bytes_per_line;
-  pixels.bitsPerPixel = image->bits_per_pixel;
-  pixels.mostSignificantByteFirst = image->byte_order == MSBFirst;
   // A pixmap's image carries no masks of its own: they are the window's visual's.
-  pixels.redMask = std::uint32_t(target.visual.red_mask);
-  pixels.greenMask = std::uint32_t(target.visual.green_mask);
-  pixels.blueMask = std::uint32_t(target.visual.blue_mask);
-  pixels.data = reinterpret_cast<const unsigned char*>(image->data);
-  const bool ok = convertScreenPixels(pixels, picture);
-  XDestroyImage(image);
-  return ok;
+  return takePicture(image, target.visual.red_mask, target.visual.green_mask, target.visual.blue_mask, picture);
 }
 
 // Whatever else runs beside the animation for the life of the run, started once the window

@@ -15,7 +15,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 from pathlib import Path
 
 import gfharness as h
@@ -346,3 +345,33 @@ class Screensaver:
         """Our program's processes run by the daemon's user."""
         uid = pwd.getpwnam(self.USER).pw_uid
         return [pid for pid, _, comm, owner in processes() if comm == "glassfall" and owner == uid]
+
+
+class DaemonTest:
+    """Set-up shared by the tests under the daemon (a mixin for unittest.TestCase): a display
+    from `make_display()`, the test picture of its size as the desktop, the daemon running
+    "GL: glassfall --root"; all of it ended by its own ids afterwards."""
+
+    @classmethod
+    def make_display(cls):
+        raise NotImplementedError
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory(prefix="gf-xss-")
+        cls.x = cls.make_display()
+        try:
+            cls.picture = mp.test_picture(*cls.x.size)
+            cls.x.set_root_picture(cls.picture, cls.folder.name)
+            cls.daemon = Screensaver(cls.x, cls.folder.name)
+        except BaseException:
+            cls.x.stop()
+            cls.folder.cleanup()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.daemon.command("-deactivate")
+        cls.daemon.stop()
+        cls.x.stop()
+        cls.folder.cleanup()

@@ -2,7 +2,6 @@
 daemon starts one glassfall per monitor, each in its own window, and each shows and breaks
 its own monitor's part of the desktop. Screenshots go to out/e2e/linux_monitors/."""
 
-import tempfile
 import unittest
 
 import gfharness as h
@@ -14,27 +13,11 @@ MONITORS = [h.Monitor(640, 480, 0, 0), h.Monitor(480, 360, 640, 0)]
 MATCH_BOUND = 8.0
 
 
-class TwoMonitorTest(unittest.TestCase):
+class TwoMonitorTest(lh.DaemonTest, unittest.TestCase):
     @classmethod
-    def setUpClass(cls):
+    def make_display(cls):
         OUT.mkdir(parents=True, exist_ok=True)
-        cls.folder = tempfile.TemporaryDirectory(prefix="gf-xss2-")
-        cls.x = lh.OnDummyXorg(h.DummyXorg.start(MONITORS))
-        try:
-            cls.picture = lh.mp.test_picture(*cls.x.size)
-            cls.x.set_root_picture(cls.picture, cls.folder.name)
-            cls.daemon = lh.Screensaver(cls.x, cls.folder.name)
-        except BaseException:
-            cls.x.stop()
-            cls.folder.cleanup()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.daemon.command("-deactivate")
-        cls.daemon.stop()
-        cls.x.stop()
-        cls.folder.cleanup()
+        return lh.OnDummyXorg(h.DummyXorg.start(MONITORS))
 
     def test_one_program_per_monitor_each_breaking_its_own_part(self):
         desktop = lh.picture_image(self.picture)

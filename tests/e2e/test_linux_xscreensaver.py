@@ -3,7 +3,6 @@
 the desktop as it was, then broken; deactivated, nothing of ours is left running.
 Screenshots go to out/e2e/linux_xscreensaver/."""
 
-import tempfile
 import time
 import unittest
 
@@ -15,27 +14,11 @@ SCREEN = (640, 480)
 MATCH_BOUND = 8.0
 
 
-class XScreenSaverTest(unittest.TestCase):
+class XScreenSaverTest(lh.DaemonTest, unittest.TestCase):
     @classmethod
-    def setUpClass(cls):
+    def make_display(cls):
         OUT.mkdir(parents=True, exist_ok=True)
-        cls.folder = tempfile.TemporaryDirectory(prefix="gf-xss-")
-        cls.x = lh.Xvfb(SCREEN)
-        try:
-            cls.picture = lh.mp.test_picture(*SCREEN)
-            cls.x.set_root_picture(cls.picture, cls.folder.name)
-            cls.daemon = lh.Screensaver(cls.x, cls.folder.name)
-        except BaseException:
-            cls.x.stop()
-            cls.folder.cleanup()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.daemon.command("-deactivate")
-        cls.daemon.stop()
-        cls.x.stop()
-        cls.folder.cleanup()
+        return lh.Xvfb(SCREEN)
 
     def wait_view(self, predicate, timeout, what):
         def check():
