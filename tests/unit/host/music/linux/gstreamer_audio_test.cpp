@@ -1,0 +1,139 @@
+// The GStreamer side on the real GStreamer, into a fake sink that keeps real time: files
+// that play and loop, files that cannot play, and the background thread's hold on the lock.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <thread>
+
+#include "background_music.h"
+#include "gstreamer_audio.h"
+#include "music_settings.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void put16(std::ofstream& out, std::uint16_t v) { out.put(char(v & 0xFF)).put(char(v >> 8)); }
+void put32(std::ofstream& out, std::uint32_t v) {
+  put16(out, std::uint16_t(v & 0xFFFF));
+  put16(out, std::uint16_t(v >> 16));
+}
+
+// A mono 16-bit WAV of a sine tone.
+void writeTone(const std::string& path, double seconds, double hertz) {
+  const std::uint32_t rate = 22050, samples = std::uint32_t(seconds * rate);
+  std::ofstream out(path, std::ios::binary);
+  out.write("RIFF", 4);
+  put32(out, 36 + samples * 2);
+  out.write("WAVEfmt ", 8);
+  put32(out, 16);
+  put16(out, 1);
+  put16(out, 1);
+  put32(out, rate);
+  put32(out, rate * 2);
+  put16(out, 2);
+  put16(out, 16);
+  out.write("data", 4);
+  put32(out, samples * 2);
+  for (std::uint32_t i = 0; i < samples; ++i) {
+    put16(out, std::uint16_t(std::int16_t(12000 * std::sin(2 * M_PI * hertz * i / rate))));
+  }
+}
+
+struct GstAudioTest : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    char pattern[] = "/tmp/gfgst-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    for (const char* name : {"tone.wav", "text.wav", "glassfall-music.lock"}) unlink((dir + "/" + name).c_str());
+    rmdir((dir + "/folder.mp3").c_str());
+    rmdir(dir.c_str());
+  }
+};
+
+TEST_F(GstAudioTest, FilePlaysOnPastItsEndAndPauses) {
+  writeTone(dir + "/tone.wav", 0.2, 440);
+  GstAudioDevices devices("fakesink sync=true");
+  EXPECT_EQ(devices.outputCount(), 1);
+  auto stream = devices.newStream();
+  ASSERT_TRUE(stream->open(dir + "/tone.wav"));
+  EXPECT_FALSE(stream->playing());
+  stream->play();
+  // Three times the file's length, and it never stopped: it looped.
+  const auto until = Clock::now() + std::chrono::milliseconds(600);
+  while (Clock::now() < until) {
+    ASSERT_TRUE(stream->playing());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  stream->rewind();
+  EXPECT_TRUE(stream->playing());
+  stream->pause();
+  EXPECT_FALSE(stream->playing());
+}
+
+TEST_F(GstAudioTest, WhatIsNotPlayableFailsToOpen) {
+  {
+    std::ofstream text(dir + "/text.wav");
+    text << "this is not audio\n";
+  }
+  ASSERT_EQ(mkdir((dir + "/folder.mp3").c_str(), 0700), 0);
+  GstAudioDevices devices("fakesink sync=true");
+  for (const char* name : {"/text.wav", "/folder.mp3", "/missing.mp3"}) {
+    auto stream = devices.newStream();
+    EXPECT_FALSE(stream->open(dir + name)) << name;
+    stream->play();
+    EXPECT_FALSE(stream->playing()) << name;
+  }
+}
+
+TEST_F(GstAudioTest, CancelCutsTheWaitForAFileShort) {
+  writeTone(dir + "/tone.wav", 0.2, 440);
+  std::atomic<bool> cancel{true};
+  GstAudioDevices devices("fakesink sync=true", &cancel);
+  // Whether or not the file got ready first, the answer comes at once.
+  const auto start = Clock::now();
+  devices.newStream()->open(dir + "/tone.wav");
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+}
+
+// Whether some other open file holds the lock on `path`; never keeps it.
+bool lockedElsewhere(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  close(fd);  // lets go at once if it was taken here
+  return !free;
+}
+
+// The music thread holds the lock while it plays and gives it up when stopped, promptly.
+TEST_F(GstAudioTest, BackgroundMusicHoldsTheLockUntilStopped) {
+  const std::string lockPath = dir + "/glassfall-music.lock";
+  BgmMode = 2;
+  BgmFile = dir + "/missing.wav";  // nothing to hear; the election is what counts here
+  BackgroundMusic music;
+  music.start(lockPath);
+  const auto giveUp = Clock::now() + std::chrono::seconds(10);
+  while (!lockedElsewhere(lockPath) && Clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(lockedElsewhere(lockPath)) << "the music thread should hold the lock";
+  const auto stopAt = Clock::now();
+  music.stop();
+  EXPECT_LT(Clock::now() - stopAt, std::chrono::milliseconds(500));
+  EXPECT_FALSE(lockedElsewhere(lockPath));
+  BgmMode = 0;
+  BgmFile.clear();
+}
+
+}  // namespace
