@@ -48,8 +48,14 @@ bool parseWindowId(const char* text, unsigned long& id) {
 }
 
 ParseResult parseHackOptions(int argc, const char* const argv[], const char* screensaverWindow,
-                             HackOptions& options) {
+                             HackOptions& options, const MoreOptions& more) {
   for (int i = 1; i < argc; ++i) {
+    if (more) {
+      std::string message;
+      const OptionTake taken = more(argc, argv, i, message);
+      if (taken == OptionTake::bad) return usageError(message);
+      if (taken == OptionTake::taken) continue;
+    }
     std::string name;
     const char* inlineValue = nullptr;
     if (!splitOption(argv[i], name, inlineValue)) return usageError(std::string("unexpected argument: ") + argv[i]);

@@ -2,6 +2,7 @@
 // system here: the front-end turns the outcome into windows.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Where the frames go.
@@ -29,10 +30,15 @@ struct ParseResult {
   std::string message;  // what was wrong, for usageError
 };
 
+// Options the caller reads itself (the music's): offered every word that is no option of
+// the animation. `i` is left on the last word taken; `message` says what was wrong.
+enum class OptionTake { notMine, taken, bad };
+using MoreOptions = std::function<OptionTake(int argc, const char* const argv[], int& i, std::string& message)>;
+
 // Options may be spelt with one dash or two, values as the next word or after "=".
 // `screensaverWindow` is $XSCREENSAVER_WINDOW, or nullptr when it is not set.
 ParseResult parseHackOptions(int argc, const char* const argv[], const char* screensaverWindow,
-                             HackOptions& options);
+                             HackOptions& options, const MoreOptions& more = nullptr);
 
 std::string hackUsage(const char* programName);
 

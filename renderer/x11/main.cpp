@@ -5,7 +5,8 @@
 //      area the window covers, read from the root window before our window shows
 //  [x] frame loop: the shared clock, 401-frame restart and keys, paced by --delay
 //  [x] SIGTERM / SIGINT and a window destroyed under it end it with exit code 0
-//  [ ] music (a player beside the animation: see RunCompanions)
+//  [x] music (--music, --cd, --track): played beside the animation by one process of the
+//      program, from the window's showing to the end (RunCompanions)
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -27,7 +28,10 @@
 #include "../loop_hooks.h"
 #include "../scene.h"
 #include "../screen_picture.h"
+#include "background_music.h"
 #include "helper_process.h"
+#include "music_options.h"
+#include "player_lock.h"
 #include "stop_signals.h"
 
 namespace {
@@ -152,10 +156,11 @@ bool readPixmap(Display* display, Pixmap pixmap, const DrawWindow& target, HeldP
 }
 
 // Whatever else runs beside the animation for the life of the run, started once the window
-// is up and stopped on every way out. Empty until the music arrives.
+// is up and stopped on every way out: the music that main() chose (BgmMode and the rest).
 struct RunCompanions {
-  void start(const HackOptions&) {}
-  void stop() {}
+  void start(const HackOptions&) { music.start(playerLockPath()); }
+  void stop() { music.stop(); }
+  BackgroundMusic music;
 };
 
 class Hack {
@@ -507,15 +512,30 @@ void Hack::close() {
 
 int main(int argc, char** argv) {
   HackOptions options;
-  const ParseResult parsed = parseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options);
+  MusicOptions music;
+  const auto takeMusic = [&music](int count, const char* const words[], int& i, std::string& message) {
+    switch (takeMusicOption(count, words, i, music, message)) {
+      case MusicOptionResult::Taken:
+        return OptionTake::taken;
+      case MusicOptionResult::Bad:
+        return OptionTake::bad;
+      default:
+        return OptionTake::notMine;
+    }
+  };
+  const ParseResult parsed = parseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options, takeMusic);
+  const std::string usage = hackUsage(kProgram) + "Music:\n" + kMusicUsage;
   if (parsed.outcome == ParseOutcome::help) {
-    std::fputs(hackUsage(kProgram).c_str(), stdout);
+    std::fputs(usage.c_str(), stdout);
     return 0;
   }
   if (parsed.outcome == ParseOutcome::usageError) {
-    std::fprintf(stderr, "%s: %s\n%s", kProgram, parsed.message.c_str(), hackUsage(kProgram).c_str());
+    std::fprintf(stderr, "%s: %s\n%s", kProgram, parsed.message.c_str(), usage.c_str());
     return 2;
   }
+  // Music that cannot play leaves the screensaver running in silence, with one line to say so.
+  const std::string musicNote = applyMusicOptions(music, readableFile);
+  if (!musicNote.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, musicNote.c_str());
 
   if (!stopsignals::install()) {
     std::fprintf(stderr, "%s: cannot set up signal handling\n", kProgram);
