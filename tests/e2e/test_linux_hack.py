@@ -185,7 +185,7 @@ class NativeHackTest(unittest.TestCase):
                 if element.get(attribute):
                     args.append(element.get(attribute).replace("%", element.get("default", "0")).split())
         named = {a[0] for a in args}
-        self.assertTrue({"--root", "--delay", "--fps"} <= named, named)
+        self.assertTrue({"--root", "--delay", "--fps", "--music", "--cd", "--track"} <= named, named)
         # With no display to open, an accepted command line gets as far as the display (exit 1);
         # one the program does not take is a usage error (exit 2).
         no_display = self.x.env(DISPLAY=":4999")

@@ -137,3 +137,40 @@ TEST(HackOptions, TheScreensaversHelperFillsThePictureOnlyInItsWindows) {
   EXPECT_FALSE(pictureFromScreensaverHelper(root, false));
   EXPECT_FALSE(pictureFromScreensaverHelper(id, false));
 }
+
+// Options the caller reads itself (the music's) are offered every word the core does not
+// read, never a value of the core's own options; the caller's refusal is a usage error.
+TEST(HackOptions, CallerReadsItsOwnOptions) {
+  std::vector<std::string> offered;
+  const MoreOptions more = [&offered](int argc, const char* const argv[], int& i, std::string& message) {
+    offered.push_back(argv[i]);
+    if (std::string(argv[i]) == "--tune") {
+      if (i + 1 >= argc) {
+        message = "--tune needs a file";
+        return OptionTake::bad;
+      }
+      ++i;
+      return OptionTake::taken;
+    }
+    return OptionTake::notMine;
+  };
+  std::vector<const char*> args = {"glassfall", "--tune", "a.mp3", "--delay", "--tune", "--root"};
+  HackOptions options;
+  ParseResult result = parseHackOptions(int(args.size()), args.data(), nullptr, options, more);
+  EXPECT_EQ(result.outcome, ParseOutcome::usageError) << "--delay's value is not a number";
+  EXPECT_EQ(offered, (std::vector<std::string>{"--tune", "--delay"}));
+
+  offered.clear();
+  args = {"glassfall", "--root", "--tune", "a.mp3", "--delay", "100"};
+  options = HackOptions{};
+  result = parseHackOptions(int(args.size()), args.data(), nullptr, options, more);
+  EXPECT_EQ(result.outcome, ParseOutcome::run);
+  EXPECT_EQ(options.target, DrawTarget::root);
+  EXPECT_EQ(options.delayMicroseconds, 100);
+  EXPECT_EQ(offered, (std::vector<std::string>{"--root", "--tune", "--delay"}));
+
+  args = {"glassfall", "--root", "--tune"};
+  result = parseHackOptions(int(args.size()), args.data(), nullptr, options, more);
+  EXPECT_EQ(result.outcome, ParseOutcome::usageError);
+  EXPECT_EQ(result.message, "--tune needs a file");
+}
