@@ -4,9 +4,8 @@
 
 #include "bgm.h"
 #include "fake_audio_devices.h"
-#include "fake_multimedia.h"
 #include "mci_devices.h"
-#include "music_settings.h"
+#include "music_run.h"
 
 namespace {
 
@@ -153,9 +152,7 @@ struct DeviceRun {
   FakeTimers timers;
 
   DeviceRun(std::int16_t mode, const std::string& file, std::int16_t repeat = 0) {
-    BgmMode = mode;
-    BgmFile = file;
-    BgmRepeat = repeat;
+    setMusicValues(mode, file, repeat);
     devices.playable = {kSong, kWave};
   }
   void tick1() {

@@ -6,6 +6,15 @@
 #include "fake_multimedia.h"
 #include "music_settings.h"
 
+// The music values a run plays from, and the results of the calls before it cleared.
+inline void setMusicValues(std::int16_t mode, const std::string& file, std::int16_t repeat) {
+  BgmMode = mode;
+  BgmFile = file;
+  BgmRepeat = repeat;
+  LastApiResult = 0;
+  CdPollActive = 0;
+}
+
 struct MusicRun {
   FakeMultimedia mm;
   Glassfall_BGM bgm{mm};
@@ -13,11 +22,7 @@ struct MusicRun {
   FakeTimers timers;
 
   MusicRun(std::int16_t mode, const std::string& file, std::int16_t repeat = 0) {
-    BgmMode = mode;
-    BgmFile = file;
-    BgmRepeat = repeat;
-    LastApiResult = 0;
-    CdPollActive = 0;
+    setMusicValues(mode, file, repeat);
   }
   void load() { hooks.onLoad(timers); }
   void tick1() {

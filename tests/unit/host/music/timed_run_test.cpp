@@ -15,9 +15,7 @@ struct Timed {
   TimedMusicRun run{hooks};
 
   Timed(std::int16_t mode, const std::string& file, std::int16_t repeat = 0) {
-    BgmMode = mode;
-    BgmFile = file;
-    BgmRepeat = repeat;
+    setMusicValues(mode, file, repeat);
   }
   // How many times `command` was sent since the log index `from`.
   int count(const std::string& command, std::size_t from = 0) const {
