@@ -87,7 +87,7 @@ class LinuxMusicTest(unittest.TestCase):
                 rec = Recording(self.sink, OUT / f"loop_{path.suffix[1:]}.wav")
                 try:
                     proc = self.start("--music", str(path))
-                    self.record_on(rec, 2 * seconds + 1.5)
+                    self.record_on(rec, 2 * seconds + 2.5)
                     code, end = self.terminate(proc, rec)
                     self.record_on(rec, 1.5)
                 finally:

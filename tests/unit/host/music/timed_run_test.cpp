@@ -64,13 +64,4 @@ TEST(TimedMusicRun, CdPollEveryFifthOfASecondUntilItFails) {
   EXPECT_EQ(t.mm.log.size(), before);
 }
 
-TEST(TimedMusicRun, NoMusicNoTimers) {
-  Timed t(0, "");
-  t.run.load(5.0);
-  EXPECT_TRUE(std::isinf(t.run.nextDue()));
-  t.run.tick(50.0);
-  t.run.end();
-  EXPECT_TRUE(t.mm.log.empty());
-}
-
 }  // namespace
