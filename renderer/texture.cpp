@@ -1,6 +1,7 @@
 #include "texture.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "bitmap.h"
 #include "file_input.h"
@@ -29,6 +30,7 @@ class OpenFile : public ByteSource {
 }  // namespace
 
 void Texture::release() {
+  built_ = false;
   if (glName == 0) return;
   const GLuint name = GLuint(glName - 1);
   glDeleteTextures(1, &name);
@@ -53,13 +55,25 @@ bool Texture::create(const char* name) {
   return true;
 }
 
+bool Texture::load(const char* name) { return fill(name, false); }
+
+bool Texture::refresh(const char* name) { return fill(name, true); }
+
 // Capture -> file -> texture: the host wrote the desktop turned by 180 degrees as a
 // bottom-up 24-bit bitmap; its rows go to the mipmap builder exactly as stored, and the
 // pieces' texture coordinates turn the picture upright again.
-bool Texture::load(const char* name) {
-  create(name);
-
+bool Texture::fill(const char* name, bool keepUnchanged) {
   fileio::File* handle = fileio::openForReading(name);
+  // Stamped before the read: a file changed during the read then differs at the next reset.
+  fileio::Stamp stamp;
+  const bool stamped = handle && fileio::stamp(handle, stamp);
+  // A name longer than the field never matches its cut copy: such a file is always read.
+  if (keepUnchanged && stamped && built_ && stamp == builtFrom_ && std::strcmp(name, fileName) == 0) {
+    fileio::close(handle);
+    return true;
+  }
+
+  create(name);
   if (!handle) return false;
   OpenFile file(handle);
 
@@ -77,6 +91,8 @@ bool Texture::load(const char* name) {
   glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
   glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
   gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, pixels.data.get());
+  built_ = stamped;
+  builtFrom_ = stamp;
   return true;
 }
 

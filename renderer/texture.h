@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "file_input.h"
+
 constexpr char kSnapshotPath[] = "C:\\velk_temp\\Glassfall.alo";
 
 class Texture {
@@ -22,7 +24,16 @@ class Texture {
   bool create(const char* name);
   // A fresh texture filled from the bitmap file. False, leaving it empty, on any failure.
   bool load(const char* name);
+  // Keeps the texture when it was built from this very file and the file has not changed
+  // since (same file, size and last-write time): no read, no mipmap build. Otherwise load.
+  bool refresh(const char* name);
   void bind() const;
+
+ private:
+  bool fill(const char* name, bool keepUnchanged);
+
+  bool built_ = false;  // holds the picture of the file as stamped below
+  fileio::Stamp builtFrom_;
 };
 
 // Static lifetime, like all renderer state: sampled by every piece, reloaded by resetScene.
