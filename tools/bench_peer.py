@@ -9,7 +9,7 @@ Ours runs as the benchmark build of the renderer, twice: drawing every frame (as
 frames equal to the last drawn one were left out) and as the product. Its CPU is the
 renderer's process plus the prefix's wineserver, read from /proc over the measuring window;
 its counted and drawn frames per second come from the build's frame report. The peer runs
-as `flipscreen3d --root` with its swaps counted by a preload library
+as `flipscreen3d --root` on the same picture (from a folder), with its swaps counted by a preload library
 (build/linux/bench/libswap_count.so); every frame it counts it draws. The X server's CPU,
 which receives both programs' frames, is shown apart.
 """
@@ -58,7 +58,7 @@ def processes(match):
 def wine_processes(session, exe_name):
     prefix = f"WINEPREFIX={session.prefix}".encode()
     renderer = processes(lambda cmd, env: exe_name.encode() in cmd and b"start.exe" not in cmd and prefix in env)
-    server = processes(lambda cmd, env: cmd.split(b"\0")[0].endswith(b"wineserver") and prefix in env)
+    server = processes(lambda cmd, env: b"wineserver" in cmd.split(b"\0")[0].rsplit(b"/", 1)[-1] and prefix in env)
     return renderer, server
 
 
@@ -145,12 +145,13 @@ def main():
         try:
             picture = mp.desktop_picture(*size)
             with tempfile.TemporaryDirectory(prefix="gf-peer-") as home:
-                # The peer grabs the screen: the same desktop picture as the root's background.
-                png = Path(home) / "desktop.png"
-                png.write_bytes(mp.png_bytes(picture))
-                subprocess.run(["display", "-window", "root", str(png)], env=dict(os.environ,
-                               DISPLAY=f":{session.display}"), check=True, timeout=60)
-                Path(home, ".xscreensaver").write_text("grabDesktopImages: True\nchooseRandomImages: False\n")
+                # The peer takes its picture from a folder: the same desktop picture as ours. (Its
+                # screen grab waits on a screensaver daemon that is not running here.)
+                pictures = Path(home) / "pictures"
+                pictures.mkdir()
+                (pictures / "desktop.png").write_bytes(mp.png_bytes(picture))
+                Path(home, ".xscreensaver").write_text(
+                    f"grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: {pictures}\n")
                 every = measure_ours(session, "EveryFrame", size, mp.snapshot_bmp(picture), args.seconds)
                 row(size, "ours, every frame drawn", every)
                 ours = measure_ours(session, "Paced", size, mp.snapshot_bmp(picture), args.seconds)
