@@ -1,4 +1,5 @@
-// The snapshot texture: one GL texture name, refilled from the bitmap file at every reset.
+// The snapshot texture: one GL texture name, filled from the bitmap file when a reset finds
+// the file changed.
 #pragma once
 
 #include <cstdint>
