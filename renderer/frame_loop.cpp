@@ -11,6 +11,7 @@ std::int64_t startCounter = 0;
 float elapsedTime = 0;
 float frameTime = 0;
 int frameCount = 0;
+std::int64_t framesDrawn = 0;
 
 int windowSizeOrDefault(int value, int fallback) { return value < 1 ? fallback : value; }
 
@@ -29,6 +30,16 @@ void advanceClock(std::int64_t counter) {
 void paintFrame(std::int64_t counter) {
   advanceClock(counter);
   renderFrame();
+  ++framesDrawn;
+}
+
+bool paintFrameIfChanged(std::int64_t counter) {
+  advanceClock(counter);
+  advanceScene();
+  if (sceneLooksAsLastDrawn()) return false;
+  drawScene();
+  ++framesDrawn;
+  return true;
 }
 
 bool frameShown() {
@@ -42,6 +53,7 @@ bool frameShown() {
 }
 
 void resizeView(int width, int height) {
+  lastDrawnView = SceneView::moving;  // the same scene on another viewport is another picture
   screenWidth = width;
   screenHeight = height;
   glViewport(0, 0, width, height == 0 ? 1 : height);

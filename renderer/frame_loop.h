@@ -11,6 +11,8 @@ extern std::int64_t startCounter;
 extern float elapsedTime;
 extern float frameTime;
 extern int frameCount;
+// Frames actually drawn since start (a frame equal to the last one drawn is counted but not drawn).
+extern std::int64_t framesDrawn;
 
 constexpr int kDefaultWidth = 1024;
 constexpr int kDefaultHeight = 768;
@@ -25,8 +27,14 @@ void startClock(std::int64_t frequency, std::int64_t counter);
 // Reads the new counter value into elapsedTime and frameTime.
 void advanceClock(std::int64_t counter);
 
-// One paint: clock, then the scene's frame. The caller swaps buffers afterwards.
+// One paint: clock, then the scene's frame. The caller swaps buffers afterwards. For a paint
+// the system asks for (the window shown, uncovered, resized): it always draws.
 void paintFrame(std::int64_t counter);
+
+// The loop's own frame: clock and scene step as paintFrame, but the drawing is left out when
+// the scene proves the picture equal to the last one drawn (the whole picture at rest, or
+// nothing in view). True when it drew: only then does the caller swap buffers.
+bool paintFrameIfChanged(std::int64_t counter);
 
 // After the frame is shown: counts it and restarts the picture after every 401 frames.
 // Returns true when it reset the scene.

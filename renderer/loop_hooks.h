@@ -10,6 +10,8 @@ class LoopHooks {
   virtual ~LoopHooks() = default;
   // False lets the loop draw as fast as it can: no swap interval, no frame deadline.
   virtual bool paced() const = 0;
+  // False draws every frame, also one equal to the last drawn (to measure what that saves).
+  virtual bool skipsEqualFrames() const { return true; }
   // After each frame is on the screen (and any restart it caused), with its counter value.
   virtual void onFrameShown(std::int64_t counter) = 0;
   // Once, when the window goes, while the GL context is still current.

@@ -1,5 +1,7 @@
 #include "scene.h"
 
+#include <cmath>
+
 #include "frame_loop.h"
 #include "gl_api.h"
 #include "texture.h"
@@ -11,6 +13,45 @@ constexpr float kCutInterval = 1.4f;
 constexpr float kGravity = 0.2f;
 
 const PictureRows* memoryPicture = nullptr;
+
+// The view volume of setupView: a 19-degree square pyramid from the eye, 6 units in front
+// of the picture, cut at 1 and 20 units.
+constexpr double kEyeDistance = 6.0, kNear = 1.0, kFar = 20.0;
+constexpr double kPi = 3.14159265358979323846;
+// Beyond a plane by less than this (a fraction of a pixel) counts as touching it.
+constexpr double kPlaneMargin = 1e-3;
+
+// True when the piece cannot put a pixel on the screen: its four corners, where GL places
+// them (turned by glRotatef about the spin axis, then moved to the position), lie beyond the
+// same plane of the view volume. Whatever it cannot vouch for counts as in view.
+bool outOfView(const Piece& piece) {
+  static const double halfField = std::tan(9.5 * kPi / 180.0);
+  double ax = piece.spinAxis.x, ay = piece.spinAxis.y, az = piece.spinAxis.z;
+  const double axisLength = std::sqrt(ax * ax + ay * ay + az * az);
+  if (!(axisLength > 1e-3)) return false;
+  ax /= axisLength, ay /= axisLength, az /= axisLength;
+  const double radians = double(piece.angle) * kPi / 180.0;
+  const double c = std::cos(radians), s = std::sin(radians), k = 1.0 - c;
+  int beyond[6] = {};
+  for (const Vec4& v : piece.corners) {
+    if (!(v.w > 0.999f && v.w < 1.001f)) return false;
+    const double x = v.x, y = v.y, z = v.z;
+    const double ex = (k * ax * ax + c) * x + (k * ax * ay - s * az) * y + (k * ax * az + s * ay) * z + piece.position.x;
+    const double ey = (k * ax * ay + s * az) * x + (k * ay * ay + c) * y + (k * ay * az - s * ax) * z + piece.position.y;
+    const double ez = (k * ax * az - s * ay) * x + (k * ay * az + s * ax) * y + (k * az * az + c) * z + piece.position.z;
+    const double depth = kEyeDistance - ez;
+    if (!std::isfinite(ex) || !std::isfinite(ey) || !std::isfinite(depth)) return false;
+    beyond[0] += ex < -halfField * depth - kPlaneMargin;
+    beyond[1] += ex > halfField * depth + kPlaneMargin;
+    beyond[2] += ey < -halfField * depth - kPlaneMargin;
+    beyond[3] += ey > halfField * depth + kPlaneMargin;
+    beyond[4] += depth < kNear - kPlaneMargin;
+    beyond[5] += depth > kFar + kPlaneMargin;
+  }
+  for (int n : beyond)
+    if (n == 4) return true;
+  return false;
+}
 }  // namespace
 
 Piece pieces[kMaxPieces];
@@ -21,6 +62,7 @@ Random sceneRandom;
 Texture snapshotTexture;
 
 std::time_t (*sceneCalendarTime)() = calendarNow;
+SceneView lastDrawnView = SceneView::moving;
 
 void usePictureFromMemory(const PictureRows* picture) { memoryPicture = picture; }
 
@@ -48,16 +90,18 @@ bool resetScene() {
 
   setupView();
 
-  // An unreadable snapshot leaves the fresh texture empty: the pieces show untextured.
+  // An unreadable snapshot leaves the fresh texture empty: the pieces show untextured. An
+  // unchanged file keeps the texture already built, so a restart does not freeze the picture.
   if (memoryPicture) {
     snapshotTexture.fill(*memoryPicture);
   } else {
-    snapshotTexture.load(kSnapshotPath);
+    snapshotTexture.refresh(kSnapshotPath);
   }
   glEnable(GL_TEXTURE_2D);
   snapshotTexture.bind();
 
   lastCutTime = elapsedTime;
+  lastDrawnView = SceneView::moving;  // the picture may be another one now
   return true;
 }
 
@@ -72,10 +116,7 @@ void splitAll() {
 
 void toggleGravity() { gravity = (gravity == 0.0f) ? kGravity : 0.0f; }
 
-void renderFrame() {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glDepthFunc(GL_LESS);
-
+void advanceScene() {
   if (elapsedTime - lastCutTime > kCutInterval) {
     lastCutTime = elapsedTime;
     if (pieceCount == 1) {
@@ -93,6 +134,31 @@ void renderFrame() {
     if (pieceCount > 1) piece.velocity.y = float(double(piece.velocity.y) - double(frameTime) * gravity);
     piece.update(frameTime);
   }
+}
 
+void drawScene() {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDepthFunc(GL_LESS);
   for (int i = 0; i < pieceCount; ++i) pieces[i].draw();
+  lastDrawnView = sceneView();
+}
+
+void renderFrame() {
+  advanceScene();
+  drawScene();
+}
+
+SceneView sceneView() {
+  const Piece& first = pieces[0];
+  // One piece is the whole picture as the reset made it: no cut has moved or turned it.
+  if (pieceCount == 1 && first.velocity.x == 0 && first.velocity.y == 0 && first.velocity.z == 0 &&
+      first.spinSpeed == 0)
+    return SceneView::restingPicture;
+  for (int i = 0; i < pieceCount; ++i)
+    if (!outOfView(pieces[i])) return SceneView::moving;
+  return SceneView::nothingInView;
+}
+
+bool sceneLooksAsLastDrawn() {
+  return lastDrawnView != SceneView::moving && sceneView() == lastDrawnView;
 }

@@ -23,9 +23,29 @@ extern std::time_t (*sceneCalendarTime)();
 void usePictureFromMemory(const PictureRows* picture);
 
 bool resetScene();
+// advanceScene, then drawScene.
 void renderFrame();
+// The frame's step of the scene: the cut event, then the motion. Makes no GL call.
+void advanceScene();
+// The frame's picture: clear, depth function, every piece in index order.
+void drawScene();
 void splitAll();
 void toggleGravity();
 
 // Viewport, projection and camera, established by every reset.
 void setupView();
+
+// What a frame shows, so far as the scene's state alone proves two frames alike.
+enum class SceneView {
+  moving,          // anything else: no promise
+  restingPicture,  // one piece, the whole picture, at rest
+  nothingInView,   // every piece wholly outside the view volume: only the cleared background
+};
+SceneView sceneView();
+
+// The view of the last drawn frame; `moving` until one is drawn after a reset or a new
+// viewport, since either may change the picture.
+extern SceneView lastDrawnView;
+
+// True when the scene as it stands would draw exactly the last drawn frame again.
+bool sceneLooksAsLastDrawn();

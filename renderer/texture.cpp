@@ -1,6 +1,7 @@
 #include "texture.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "bitmap.h"
 #include "file_input.h"
@@ -38,6 +39,7 @@ void buildMipmaps(std::int32_t width, std::int32_t height, const unsigned char* 
 }  // namespace
 
 void Texture::release() {
+  built_ = false;
   if (glName == 0) return;
   const GLuint name = GLuint(glName - 1);
   glDeleteTextures(1, &name);
@@ -62,13 +64,25 @@ bool Texture::create(const char* name) {
   return true;
 }
 
+bool Texture::load(const char* name) { return fillFromFile(name, false); }
+
+bool Texture::refresh(const char* name) { return fillFromFile(name, true); }
+
 // Capture -> file -> texture: the host wrote the desktop turned by 180 degrees as a
 // bottom-up 24-bit bitmap; its rows go to the mipmap builder exactly as stored, and the
 // pieces' texture coordinates turn the picture upright again.
-bool Texture::load(const char* name) {
-  create(name);
-
+bool Texture::fillFromFile(const char* name, bool keepUnchanged) {
   fileio::File* handle = fileio::openForReading(name);
+  // Stamped before the read: a file changed during the read then differs at the next reset.
+  fileio::Stamp stamp;
+  const bool stamped = handle && fileio::stamp(handle, stamp);
+  // A name longer than the field never matches its cut copy: such a file is always read.
+  if (keepUnchanged && stamped && built_ && stamp == builtFrom_ && std::strcmp(name, fileName) == 0) {
+    fileio::close(handle);
+    return true;
+  }
+
+  create(name);
   if (!handle) return false;
   OpenFile file(handle);
 
@@ -82,6 +96,8 @@ bool Texture::load(const char* name) {
   file.close();
 
   buildMipmaps(width, height, pixels.data.get());
+  built_ = stamped;
+  builtFrom_ = stamp;
   return true;
 }
 

@@ -1,7 +1,10 @@
-// The snapshot texture: one GL texture name, refilled from the bitmap file at every reset.
+// The snapshot texture: one GL texture name, filled from the bitmap file when a reset finds
+// the file changed.
 #pragma once
 
 #include <cstdint>
+
+#include "file_input.h"
 
 constexpr char kSnapshotPath[] = "C:\\velk_temp\\Glassfall.alo";
 
@@ -33,7 +36,16 @@ class Texture {
   bool load(const char* name);
   // A fresh texture filled from memory. False, leaving it empty, when there is no picture.
   bool fill(const PictureRows& picture);
+  // Keeps the texture when it was built from this very file and the file has not changed
+  // since (same file, size and last-write time): no read, no mipmap build. Otherwise load.
+  bool refresh(const char* name);
   void bind() const;
+
+ private:
+  bool fillFromFile(const char* name, bool keepUnchanged);
+
+  bool built_ = false;  // holds the picture of the file as stamped below
+  fileio::Stamp builtFrom_;
 };
 
 // Static lifetime, like all renderer state: sampled by every piece, reloaded by resetScene.

@@ -3,8 +3,10 @@
 
   bench_texture.py [--build build/windows] [--skip-hitch] [--skip-soak] [--resets 1000]
 
-Hitch: runs tools/gfbench_texture.exe, which times one Texture::load against a bare
-gluBuild2DMipmaps of the same pixels in memory at 1024x768, 1920x1080 and 3840x2160.
+Hitch: runs tools/gfbench_texture.exe, which times the scene reset on an unchanged snapshot
+file (the texture kept) and on a changed one (read and built again) against a bare
+gluBuild2DMipmaps of the same pixels in memory, at 1920x1080 and 3840x2160, one line each:
+  reset hitch WxH: unchanged U ms, changed C ms, bare mipmap build B ms
 Soak: starts the renderer at 1920x1080 on a desktop-like snapshot, presses "r" every 100 ms
 for the given number of resets and prints the renderer's resident memory along the way; it
 must stay flat (no texture name, buffer or file handle kept by a reset).
@@ -83,7 +85,8 @@ def rss_kib(pid):
 def hitch(session, build):
     exe = build / "tools" / "gfbench_texture.exe"
     r = session.run_program(exe, timeout=600)
-    print("== reset hitch: Texture::load vs bare gluBuild2DMipmaps (Wine, real opengl32/glu32)")
+    print("== reset hitch: scene reset, snapshot unchanged / changed, vs bare gluBuild2DMipmaps "
+          "(Wine, real opengl32/glu32)")
     print(r.stdout.decode(errors="replace").rstrip())
     if r.returncode != 0:
         print(f"benchmark exited with {r.returncode}", file=sys.stderr)

@@ -2,6 +2,7 @@
 //  [x] profile reader for the window rectangle, borderless window "Glassfall_VC"
 //  [x] pixel format, WGL context, debugger line about the chosen format
 //  [x] frame loop on the performance counter, paced to 60 frames/s (swap interval + deadline)
+//  [x] a frame equal to the one on the screen is counted but not drawn; WM_PAINT always draws
 //  [x] loop hooks at each shown frame and at the end (a benchmark build links its own)
 //  [x] keys: Escape ends, g / r / s act on the scene; WM_CLOSE ends through DefWindowProc
 //  [x] multi-monitor: the window covers the rectangle the host wrote, clipped to the virtual screen
@@ -104,15 +105,27 @@ void onDestroy() {
   PostQuitMessage(0);
 }
 
-void onPaint(HWND window) {
-  if (!isRunning) return;
+// One frame: the clock, the count and the pacing move on whether or not it is drawn; a
+// frame equal to the one on the screen is neither drawn nor swapped, unless the system asked.
+void showFrame(bool systemAsked) {
   const std::int64_t now = readCounter();
-  paintFrame(now);
-  SwapBuffers(deviceContext);
-  ValidateRect(window, nullptr);
+  bool drawn = true;
+  if (systemAsked || !loopHooks().skipsEqualFrames()) {
+    paintFrame(now);
+  } else {
+    drawn = paintFrameIfChanged(now);
+  }
+  if (drawn) SwapBuffers(deviceContext);
   if (pacer) pacer->frameDrawn(now);
   frameShown();
   loopHooks().onFrameShown(now);
+}
+
+// Only the system invalidates the window: the loop draws its frames without a paint message.
+void onPaint(HWND window) {
+  if (!isRunning) return;
+  showFrame(true);
+  ValidateRect(window, nullptr);
 }
 
 void onKeyDown(HWND window, WPARAM key) {
@@ -184,7 +197,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     } else if (!waitForFrameDeadline()) {
-      InvalidateRect(window, nullptr, FALSE);
+      showFrame(false);
     }
   }
 

@@ -43,15 +43,20 @@ class FrameReportTest : public ::testing::Test {
 TEST_F(FrameReportTest, FiguresRunFromTheFirstShownFrameToTheLast) {
   FrameReport report(true, readFakeCpu, path_);
   EXPECT_TRUE(report.paced());
+  EXPECT_TRUE(report.skipsEqualFrames());
   fakeCpu = 3.0;  // start-up work before the first frame stays out of the figures
+  framesDrawn = 7;
   report.onFrameShown(500);
   fakeCpu = 3.25;
-  report.onFrameShown(516);
+  report.onFrameShown(516);  // left out: equal to the last drawn frame
   fakeCpu = 3.5;
+  framesDrawn = 8;
   report.onFrameShown(2500);
   fakeCpu = 9.0;  // nor does the shutdown after the last one
+  framesDrawn = 9;
   report.onLoopEnd();
-  EXPECT_EQ(written(), "frames 2\nwall 2.0000\ncpu 0.5000\n");
+  EXPECT_EQ(written(), "frames 2\ndrawn 1\nwall 2.0000\ncpu 0.5000\n");
+  EXPECT_FALSE(FrameReport(true, readFakeCpu, path_, false).skipsEqualFrames());
 }
 
 TEST_F(FrameReportTest, ALoopWithoutFramesStillWritesAReport) {
@@ -59,10 +64,10 @@ TEST_F(FrameReportTest, ALoopWithoutFramesStillWritesAReport) {
   EXPECT_FALSE(report.paced());
   fakeCpu = 1.0;
   report.onLoopEnd();
-  EXPECT_EQ(written(), "frames 0\nwall 0.0000\ncpu 0.0000\n");
+  EXPECT_EQ(written(), "frames 0\ndrawn 0\nwall 0.0000\ncpu 0.0000\n");
 
   // One frame is no interval yet.
   report.onFrameShown(40);
   report.onLoopEnd();
-  EXPECT_EQ(written(), "frames 0\nwall 0.0000\ncpu 0.0000\n");
+  EXPECT_EQ(written(), "frames 0\ndrawn 0\nwall 0.0000\ncpu 0.0000\n");
 }

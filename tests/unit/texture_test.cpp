@@ -207,6 +207,97 @@ TEST_F(TextureTest, ResetLoadsEnablesAndBindsTheSnapshot) {
   snapshotTexture.release();
 }
 
+// A restart on an unchanged snapshot keeps the texture: the file is opened only to look at
+// its stamp, nothing is read or built, and the same name stays bound.
+TEST_F(TextureTest, RefreshKeepsTheTextureOfAnUnchangedFile) {
+  filestub::put(kPath, samples::bitmap(6, 4));
+  ASSERT_TRUE(texture.refresh(kPath));
+  const int built = texture.glName;
+  ASSERT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+
+  glrec::clear();
+  const std::size_t readsBefore = filestub::readRequests().size();
+  for (int reset = 0; reset < 3; ++reset) EXPECT_TRUE(texture.refresh(kPath));
+  EXPECT_TRUE(glrec::lines().empty());
+  EXPECT_EQ(filestub::readRequests().size(), readsBefore);
+  EXPECT_EQ(texture.glName, built);
+  EXPECT_EQ(texture.width, 6);
+  EXPECT_EQ(filestub::opens(), 4);
+  EXPECT_EQ(filestub::openNow(), 0);
+
+  // A plain load still builds anew.
+  EXPECT_TRUE(texture.load(kPath));
+  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+}
+
+// Anything that tells the file apart rebuilds: new bytes, the same bytes written again, the
+// same size with another time, another file in its place with the old time.
+TEST_F(TextureTest, RefreshRebuildsWhenTheFileChanged) {
+  filestub::put(kPath, samples::bitmap(6, 4));
+  ASSERT_TRUE(texture.refresh(kPath));
+  int builds = 1;
+  auto rebuilt = [&] {
+    glrec::clear();
+    const int before = texture.glName;
+    EXPECT_TRUE(texture.refresh(kPath));
+    const bool fresh = glrec::named("gluBuild2DMipmaps").size() == 1u && texture.glName != before;
+    builds += fresh;
+    EXPECT_EQ(glrec::liveTextures(), 1);
+    return fresh;
+  };
+  filestub::put(kPath, samples::bitmap(8, 4));
+  EXPECT_TRUE(rebuilt()) << "new size";
+  EXPECT_EQ(glrec::lastMipmap()->width, 8);
+  filestub::put(kPath, samples::bitmap(8, 4));
+  EXPECT_TRUE(rebuilt()) << "written again";
+  const std::int64_t time = filestub::lastWrite(kPath);
+  filestub::replace(kPath, samples::bitmap(8, 4), time);
+  EXPECT_TRUE(rebuilt()) << "another file with the same size and time";
+  EXPECT_FALSE(rebuilt()) << "then unchanged";
+  EXPECT_EQ(builds, 4);
+}
+
+// An unreadable snapshot gives the untextured look at every restart, also after a good one,
+// and a refused file is read again rather than kept as refused.
+TEST_F(TextureTest, RefreshOfAnUnreadableFileGivesAnEmptyTexture) {
+  filestub::put(kPath, samples::bitmap(6, 4));
+  ASSERT_TRUE(texture.refresh(kPath));
+  filestub::unopenable(kPath);
+  EXPECT_FALSE(texture.refresh(kPath));
+  EXPECT_EQ(glrec::liveTextures(), 1);
+  filestub::remove(kPath);
+  EXPECT_FALSE(texture.refresh(kPath));
+
+  filestub::put(kPath, samples::cut(samples::bitmap(6, 4), 60));
+  EXPECT_FALSE(texture.refresh(kPath));
+  const std::size_t reads = filestub::readRequests().size();
+  EXPECT_FALSE(texture.refresh(kPath));
+  EXPECT_GT(filestub::readRequests().size(), reads);
+  EXPECT_EQ(filestub::openNow(), 0);
+  EXPECT_EQ(glrec::liveTextures(), 1);
+
+  // Good again: textured again.
+  filestub::put(kPath, samples::bitmap(6, 4));
+  glrec::clear();
+  EXPECT_TRUE(texture.refresh(kPath));
+  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+}
+
+// The restart of an unchanged snapshot: view set-up, enable and bind of the kept texture.
+TEST_F(TextureTest, ResetOfAnUnchangedSnapshotOnlyBindsTheTexture) {
+  snapshotTexture.release();
+  filestub::put(kSnapshotPath, samples::bitmap(8, 6));
+  resetScene();
+  const std::string name = std::to_string(snapshotTexture.glName - 1);
+  glrec::clear();
+  resetScene();
+  std::vector<std::string> l = glrec::lines();
+  ASSERT_EQ(l.size(), 10u);
+  EXPECT_EQ(l[8], "glEnable(3553)");
+  EXPECT_EQ(l[9], "glBindTexture(3553," + name + ")");
+  snapshotTexture.release();
+}
+
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   void* p = std::malloc(size ? size : 1);
   ++trackedAllocations;

@@ -5,23 +5,25 @@
 
 #include "frame_loop.h"
 
-FrameReport::FrameReport(bool paced, double (*cpuSeconds)(), std::string path)
-    : paced_(paced), cpuSeconds_(cpuSeconds), path_(std::move(path)) {}
+FrameReport::FrameReport(bool paced, double (*cpuSeconds)(), std::string path, bool skipsEqualFrames)
+    : paced_(paced), skipsEqualFrames_(skipsEqualFrames), cpuSeconds_(cpuSeconds), path_(std::move(path)) {}
 
 void FrameReport::onFrameShown(std::int64_t counter) {
   if (frames_++ == 0) {
     firstCounter_ = counter;
     firstCpu_ = cpuSeconds_();
+    firstDrawn_ = framesDrawn;
   }
   lastCounter_ = counter;
   lastCpu_ = cpuSeconds_();
+  lastDrawn_ = framesDrawn;
 }
 
 void FrameReport::onLoopEnd() {
   const double wall = double(lastCounter_ - firstCounter_) / double(counterFrequency);
   if (FILE* out = std::fopen(path_.c_str(), "w")) {
-    std::fprintf(out, "frames %lld\nwall %.4f\ncpu %.4f\n", frames_ > 0 ? frames_ - 1 : 0, wall,
-                 lastCpu_ - firstCpu_);
+    std::fprintf(out, "frames %lld\ndrawn %lld\nwall %.4f\ncpu %.4f\n", frames_ > 0 ? frames_ - 1 : 0,
+                 static_cast<long long>(lastDrawn_ - firstDrawn_), wall, lastCpu_ - firstCpu_);
     std::fclose(out);
   }
 }

@@ -11,18 +11,22 @@
 class FrameReport : public LoopHooks {
  public:
   // `cpuSeconds` reads the process's user + kernel time so far.
-  FrameReport(bool paced, double (*cpuSeconds)(), std::string path);
+  FrameReport(bool paced, double (*cpuSeconds)(), std::string path, bool skipsEqualFrames = true);
 
   bool paced() const override { return paced_; }
+  bool skipsEqualFrames() const override { return skipsEqualFrames_; }
   void onFrameShown(std::int64_t counter) override;
-  // Writes "frames N\nwall S\ncpu S\n": N frame intervals over S seconds on the frame clock.
+  // Writes "frames N\ndrawn D\nwall S\ncpu S\n": N frame intervals over S seconds on the frame
+  // clock, D of those frames drawn (the others equal to the last drawn one).
   void onLoopEnd() override;
 
  private:
   bool paced_;
+  bool skipsEqualFrames_;
   double (*cpuSeconds_)();
   std::string path_;
   long long frames_ = 0;
   std::int64_t firstCounter_ = 0, lastCounter_ = 0;
   double firstCpu_ = 0, lastCpu_ = 0;
+  std::int64_t firstDrawn_ = 0, lastDrawn_ = 0;
 };

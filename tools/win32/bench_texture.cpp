@@ -1,6 +1,6 @@
-// Reset-hitch benchmark (Windows, run under Wine by tools/bench_texture.py): the time of one
-// Texture::load of a snapshot file against a bare gluBuild2DMipmaps of the same pixels already
-// in memory, at three screen sizes, on a real WGL context.
+// Reset-hitch benchmark (Windows, run under Wine by tools/bench_texture.py), on a real WGL
+// context: the scene reset on an unchanged snapshot file and on a changed one, against a bare
+// gluBuild2DMipmaps of the same pixels already in memory, all three in the same rounds.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "bitmap.h"
-#include "file_input.h"
+#include "frame_loop.h"
 #include "gl_api.h"
 #include "gl_window.h"
+#include "scene.h"
 #include "texture.h"
 
 namespace {
@@ -62,27 +63,19 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+bool writeFile(const char* path, const std::vector<unsigned char>& bytes) {
+  FILE* out = std::fopen(path, "wb");
+  if (!out) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  return std::fclose(out) == 0 && ok;
+}
 
-// The load's own part: open, the three reads into fresh buffers, close.
-class FileBytes : public ByteSource {
- public:
-  explicit FileBytes(fileio::File* f) : f_(f) {}
-  std::size_t read(void* buffer, std::size_t count) override { return fileio::read(f_, buffer, count); }
-
- private:
-  fileio::File* f_;
-};
-
-double timeReadOnly(const char* path) {
+// One reset as the renderer makes it, until the GL work it queued is done.
+double timeReset() {
+  glFinish();
   const double t0 = now();
-  fileio::File* f = fileio::openForReading(path);
-  if (!f) return -1;
-  FileBytes source(f);
-  BitmapPixels pixels;
-  readBitmap(source, pixels);
-  fileio::close(f);
-  pixels.data.reset();
+  resetScene();
+  glFinish();
   return now() - t0;
 }
 
@@ -95,63 +88,49 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 1;
   }
   std::printf("GL: %s / %s\n", (const char*)glGetString(GL_RENDERER), (const char*)glGetString(GL_VERSION));
-  // Medians, and in brackets the fastest round: on a shared machine the fastest is the steadier.
-  std::printf("%-11s %18s %18s %15s %12s\n", "size", "floor ms", "load ms", "ratio", "read ms");
+  std::printf("medians over the rounds; each round: one reset unchanged, one changed, one bare build\n");
 
-  const int sizes[][2] = {{1024, 768}, {1920, 1080}, {3840, 2160}};
-  const char path[] = "C:\\velk_temp\\bench_texture.alo";
-  Texture texture;
+  const int sizes[][2] = {{1920, 1080}, {3840, 2160}};
+  const int rounds = 7;
   for (const auto& size : sizes) {
-    const std::vector<unsigned char> file = makeBitmap(size[0], size[1]);
-    if (FILE* out = std::fopen(path, "wb")) {
-      std::fwrite(file.data(), 1, file.size(), out);
-      std::fclose(out);
-    }
+    std::vector<unsigned char> file = makeBitmap(size[0], size[1]);
     MemorySource source(file.data(), file.size());
     BitmapPixels pixels;
-    if (readBitmap(source, pixels) != BitmapStatus::ok) return 1;
+    if (readBitmap(source, pixels) != BitmapStatus::ok || !writeFile(kSnapshotPath, file)) return 1;
+    screenWidth = size[0];
+    screenHeight = size[1];
 
-    const int rounds = size[0] > 2000 ? 7 : 11;
-    std::vector<double> floorTimes, loadTimes, readTimes;
-    GLuint bare = 0;
+    std::vector<double> unchangedTimes, changedTimes, bareTimes;
     for (int round = -1; round < rounds; ++round) {  // round -1 warms caches and the driver
+      // Changed: the host wrote a new picture (one pixel differs, same size) since the last reset.
+      file[54 + std::size_t(round + 1) % 3] ^= 0x5A;
+      writeFile(kSnapshotPath, file);
+      const double changed = timeReset();
+      const double unchanged = timeReset();
+
+      GLuint bare = 0;
       glGenTextures(1, &bare);
       glBindTexture(GL_TEXTURE_2D, bare);
       glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
       glFinish();
-      double t0 = now();
+      const double t0 = now();
       gluBuild2DMipmaps(GL_TEXTURE_2D, 3, pixels.width, pixels.height, GL_BGR_EXT, GL_UNSIGNED_BYTE,
                         pixels.data.get());
       glFinish();
-      const double floorTime = now() - t0;
+      const double bareTime = now() - t0;
       glDeleteTextures(1, &bare);
-
-      glFinish();
-      t0 = now();
-      const bool ok = texture.load(path);
-      glFinish();
-      const double loadTime = now() - t0;
-      if (!ok) {
-        std::printf("load failed\n");
-        return 1;
-      }
-      const double readTime = timeReadOnly(path);
       if (round >= 0) {
-        floorTimes.push_back(floorTime);
-        loadTimes.push_back(loadTime);
-        readTimes.push_back(readTime);
+        unchangedTimes.push_back(unchanged);
+        changedTimes.push_back(changed);
+        bareTimes.push_back(bareTime);
       }
     }
-    const double f = median(floorTimes) * 1e3, l = median(loadTimes) * 1e3;
-    const double fMin = fastest(floorTimes) * 1e3, lMin = fastest(loadTimes) * 1e3;
-    char label[32];
-    std::snprintf(label, sizeof label, "%dx%d", size[0], size[1]);
-    std::printf("%-11s %8.1f (%7.1f) %8.1f (%7.1f) %6.3f (%6.3f) %12.1f\n", label, f, fMin, l, lMin, l / f,
-                lMin / fMin, median(readTimes) * 1e3);
+    std::printf("reset hitch %dx%d: unchanged %.1f ms, changed %.1f ms, bare mipmap build %.1f ms\n", size[0],
+                size[1], median(unchangedTimes) * 1e3, median(changedTimes) * 1e3, median(bareTimes) * 1e3);
     std::fflush(stdout);
   }
-  DeleteFileA(path);
-  texture.release();
+  DeleteFileA(kSnapshotPath);
+  snapshotTexture.release();
   gl.close();
   return 0;
 }

@@ -1,5 +1,6 @@
 // Win32 side of the renderer benchmark builds: the process CPU clock and the report's place.
-// GLASSFALL_BENCH_PACED chooses the product's paced loop (1) or an unpaced one (0).
+// GLASSFALL_BENCH_PACED chooses the product's paced loop (1) or an unpaced one (0);
+// GLASSFALL_BENCH_SKIPS leaves frames equal to the last drawn one out (1, as the product) or not.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -19,6 +20,7 @@ double processCpuSeconds() {
 }  // namespace
 
 LoopHooks& loopHooks() {
-  static FrameReport report(GLASSFALL_BENCH_PACED != 0, processCpuSeconds, "C:\\velk_temp\\bench_report.txt");
+  static FrameReport report(GLASSFALL_BENCH_PACED != 0, processCpuSeconds, "C:\\velk_temp\\bench_report.txt",
+                            GLASSFALL_BENCH_SKIPS != 0);
   return report;
 }

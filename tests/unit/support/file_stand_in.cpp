@@ -11,6 +11,7 @@ namespace {
 struct Entry {
   std::vector<unsigned char> bytes;
   bool openable = true;
+  fileio::Stamp stamp;
 };
 
 struct OpenState {
@@ -28,6 +29,9 @@ std::vector<std::size_t>& requests() {
   return *v;
 }
 int openCount = 0, liveCount = 0, closeCount = 0;
+// Every write moves this on, as the system clock gives each write its own time.
+std::int64_t writeClock = 0;
+std::uint64_t nextIndex = 1;
 
 }  // namespace
 
@@ -39,8 +43,23 @@ void reset() {
   requests().reserve(64);  // keeps the heap level steady across loads for leak checks
   openCount = liveCount = closeCount = 0;
 }
-void put(const std::string& path, std::vector<unsigned char> bytes) { files()[path] = Entry{std::move(bytes), true}; }
-void unopenable(const std::string& path) { files()[path] = Entry{{}, false}; }
+void put(const std::string& path, std::vector<unsigned char> bytes) {
+  Entry& e = files()[path];
+  if (e.stamp.index == 0) e.stamp.index = nextIndex++;
+  e.stamp.volume = 1;
+  e.stamp.size = bytes.size();
+  e.stamp.lastWrite = ++writeClock;
+  e.bytes = std::move(bytes);
+  e.openable = true;
+}
+void replace(const std::string& path, std::vector<unsigned char> bytes, std::int64_t lastWrite) {
+  files().erase(path);
+  put(path, std::move(bytes));
+  files()[path].stamp.lastWrite = lastWrite;
+}
+void remove(const std::string& path) { files().erase(path); }
+void unopenable(const std::string& path) { files()[path].openable = false; }
+std::int64_t lastWrite(const std::string& path) { return files()[path].stamp.lastWrite; }
 int opens() { return openCount; }
 int openNow() { return liveCount; }
 int closes() { return closeCount; }
@@ -70,6 +89,11 @@ std::size_t read(File* file, void* buffer, std::size_t count) {
   if (n) std::memcpy(buffer, bytes.data() + file->state.offset, n);
   file->state.offset += n;
   return n;
+}
+
+bool stamp(File* file, Stamp& out) {
+  out = file->state.entry->stamp;
+  return true;
 }
 
 void close(File* file) {
