@@ -16,6 +16,8 @@ class LoopHooks {
   virtual void onFrameShown(std::int64_t counter) = 0;
   // Once, when the window goes, while the GL context is still current.
   virtual void onLoopEnd() = 0;
+  // At each milestone of the start-up, up to the first frame on the screen ("first frame").
+  virtual void onStartupStep(const char* step) { (void)step; }
 };
 
 // The hooks this program was linked with.

@@ -5,6 +5,11 @@
   host start -> first renderer frame  (the renderer's picture on the X screen)
   capture + save against a bare StretchBlt + file write of the same size, in the same run
   (from the benchmark build of the host, build/windows/bench/host/Glassfall.scr)
+  the start-up's breakdown: the wall-clock milestones the benchmark builds of the host and
+  of the renderer (build/windows/bench/GlassfallBenchPaced.exe) record, in runs of their own
+  in which the host makes no bare copy, against the moment this script starts the host; side
+  by side for the host as built (dialog and music libraries loaded on demand) and for a build
+  that imports them (build/windows/bench/host-eager/Glassfall.scr, the host as it was)
 
 Each size gets its own Xvfb in a benchmark Wine prefix; a reference picture is shown in a
 plain X window so that the capture has something to copy.
@@ -28,6 +33,23 @@ import gfharness as h  # noqa: E402
 import test_host as t  # noqa: E402
 
 BENCH_HOST = h.BUILD_WIN / "bench" / "host" / "Glassfall.scr"
+BENCH_HOST_EAGER = h.BUILD_WIN / "bench" / "host-eager" / "Glassfall.scr"
+BENCH_RENDERER = h.BUILD_WIN / "bench" / "GlassfallBenchPaced.exe"
+# The breakdown's rows: (file, step) in the order the run passes them.
+STEPS = [("host", "process_created", "host process created"),
+         ("host", "hooks_installed", "host start-up reaches the run"),
+         ("host", "run_begins", "run window loads"),
+         ("host", "capture_begins", "capture begins"),
+         ("host", "capture_done", "capture done"),
+         ("host", "snapshot_saved", "snapshot saved"),
+         ("host", "renderer_started", "renderer start returned"),
+         ("renderer", "process_created", "renderer process created"),
+         ("renderer", "entry", "renderer entry point"),
+         ("renderer", "gl_context", "window + GL context"),
+         ("renderer", "window_shown", "window shown"),
+         ("renderer", "texture_built", "first texture built"),
+         ("renderer", "first_frame", "first swap"),
+         ("screen", "seen", "first frame seen on the screen")]
 PREFIX = h.STATE_DIR / "host-bench-prefix"
 
 
@@ -68,6 +90,37 @@ def dark(pixel):
     return max(pixel) < 16
 
 
+def read_steps(path):
+    h.wait_until(path.exists, 10, what=f"the benchmark's {path.name}")
+    return {k: float(v) for k, v in (line.split() for line in path.read_text().splitlines() if line.strip())}
+
+
+def timeline_run(session, folder, pixels, screen):
+    """One run without bare copies: ms from the host's start to each milestone."""
+    session.clear_velk_temp()
+    started = time.time()
+    run = t.HostRun(session, folder, "/s", env=session.env(GLASSFALL_BENCH_BARE="0"))
+    seen = wait_first_frame(pixels, screen, started, time.time)
+    found = {"screen": {"seen": seen}, "host": read_steps(session.velk_temp / "host_steps.txt"),
+             "renderer": read_steps(session.velk_temp / "renderer_steps.txt")}
+    run.cleanup()
+    return [(found[f][k] - started) * 1000 if k in found[f] and found[f][k] else None for f, k, _ in STEPS]
+
+
+def wait_first_frame(pixels, screen, started, clock):
+    width, height = screen
+    deadline = started + 30
+    while clock() < deadline:
+        now = clock()
+        # The renderer's picture leaves a thin dark margin at the left edge; the reference
+        # picture and the renderer's unpainted window do not look like that.
+        edge = pixels.row(0, height // 2, 12)
+        if edge and dark(edge[0]) and bright(edge[10]):
+            return now
+        time.sleep(0.002)
+    return None
+
+
 def one_run(session, folder, pixels, screen):
     """Returns ms to the snapshot, to the first frame, capture+save, bare, and the copies alone."""
     width, height = screen
@@ -103,19 +156,25 @@ def one_run(session, folder, pixels, screen):
 def bench_size(screen, runs):
     session = h.Session.start(screen=screen, prefix=PREFIX)
     try:
-        folder = t.install(session, "Glassfall Bench", host=BENCH_HOST)
+        folder = t.install(session, "Glassfall Bench", host=BENCH_HOST, renderer=BENCH_RENDERER)
+        eager = t.install(session, "Glassfall Bench Eager", host=BENCH_HOST_EAGER, renderer=BENCH_RENDERER)
         picture = h.STATE_DIR / f"bench-reference-{screen[0]}x{screen[1]}.png"
         t.reference_picture(screen[0], screen[1], picture)
         shown = t.ShownPicture(session, picture)
         pixels = ScreenPixels(session.display)
         try:
             one_run(session, folder, pixels, screen)  # warm-up: wineserver, GL driver, file cache
-            results = [one_run(session, folder, pixels, screen) for _ in range(runs)]
+            timeline_run(session, eager, pixels, screen)  # its warm-up
+            results, timelines, eager_timelines = [], [], []
+            for _ in range(runs):  # interleaved, so that all kinds see the same moments of the machine
+                results.append(one_run(session, folder, pixels, screen))
+                eager_timelines.append(timeline_run(session, eager, pixels, screen))
+                timelines.append(timeline_run(session, folder, pixels, screen))
         finally:
             shown.close()
     finally:
         session.stop()
-    return results
+    return results, timelines, eager_timelines
 
 
 def median(values):
@@ -134,7 +193,7 @@ def main():
     print(f"host benchmark, {args.runs} runs per size after one warm-up; medians (min-max)")
     for size in args.sizes.split(","):
         screen = tuple(int(v) for v in size.split("x"))
-        results = bench_size(screen, args.runs)
+        results, timelines, eager_timelines = bench_size(screen, args.runs)
         columns = list(zip(*results))
         def show(i):
             values = [v for v in columns[i] if v is not None]
@@ -151,6 +210,19 @@ def main():
         print(f"    of which the copy: run {show(4)}, bare {show(5)}")
         print(f"  ratio capture+save / bare          {median(ratios):8.2f}x per run "
               f"({min(ratios):.2f}-{max(ratios):.2f}; goal <= 1.2x)")
+        print("  start-up breakdown (runs without bare copies; ms from the host's start, medians; "
+              "step = since the row before)")
+        print(f"    {'':32} {'libraries imported':>22} {'loaded on demand':>22}")
+        print(f"    {'':32} {'at':>10} {'step':>10}  {'at':>10} {'step':>10}")
+        before, after = (list(zip(*runs_of_kind)) for runs_of_kind in (eager_timelines, timelines))
+        previous = [0.0, 0.0]
+        for (_, _, name), *columns in zip(STEPS, before, after):
+            cells = ""
+            for i, values in enumerate(columns):
+                at = median(values)
+                cells += f" {at:10.1f} {at - previous[i]:10.1f} "
+                previous[i] = at
+            print(f"    {name:32}{cells}")
     return 0
 
 

@@ -23,8 +23,11 @@ double counterMilliseconds(std::int64_t ticks) {
 
 double captureSaveMs = 0;
 double captureOnlyMs = 0;
+std::int64_t captureStartCounter = 0;
 
 }  // namespace
+
+std::int64_t lastCaptureStartCounter() { return captureStartCounter; }
 
 double lastCaptureSaveMilliseconds() { return captureSaveMs; }
 double lastCaptureMilliseconds() { return captureOnlyMs; }
@@ -111,6 +114,7 @@ void RunWindow::sizeToScreen(const ScreenArea& area) {
 
 void RunWindow::captureDesktopTurned(const ScreenArea& area) {
   captureStart_ = counterNow();
+  captureStartCounter = captureStart_;
   const int width = master_.width(), height = master_.height();
   HWND desktop = GetDesktopWindow();
   HDC screen = GetDC(desktop);

@@ -63,6 +63,8 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
 double lastCaptureSaveMilliseconds();
 // The copy alone, up to the release of the desktop context.
 double lastCaptureMilliseconds();
+// The performance counter when the last capture began.
+std::int64_t lastCaptureStartCounter();
 
 class Win32StartupSystem : public StartupSystem {
  public:

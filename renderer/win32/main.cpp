@@ -96,6 +96,7 @@ void onCreate(HWND window) {
   renderContext = wglCreateContext(deviceContext);
   wglMakeCurrent(deviceContext, renderContext);
   setSwapInterval();
+  loopHooks().onStartupStep("gl context");
 }
 
 void onDestroy() {
@@ -116,6 +117,11 @@ void showFrame(bool systemAsked) {
     drawn = paintFrameIfChanged(now);
   }
   if (drawn) SwapBuffers(deviceContext);
+  static bool firstShown = false;
+  if (drawn && !firstShown) {
+    firstShown = true;
+    loopHooks().onStartupStep("first frame");
+  }
   if (pacer) pacer->frameDrawn(now);
   frameShown();
   loopHooks().onFrameShown(now);
@@ -159,6 +165,7 @@ bool waitForFrameDeadline() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  loopHooks().onStartupStep("entry");
   isRunning = false;
   ShowCursor(FALSE);
 
@@ -180,6 +187,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
+  loopHooks().onStartupStep("window shown");
 
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
@@ -188,6 +196,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (loopHooks().paced()) pacer = &framePacer;
 
   if (!resetScene()) return 0;
+  loopHooks().onStartupStep("texture built");
   isRunning = true;
 
   MSG message = {};  // an empty queue leaves it unwritten

@@ -122,11 +122,11 @@ def windows_pids(pattern):
 class HostRun:
     """A started Glassfall.scr; whatever it leaves running is ended when the test ends."""
 
-    def __init__(self, session, folder, *args):
+    def __init__(self, session, folder, *args, env=None):
         self.s = session
         self.folder = folder
         self.started = time.monotonic()
-        self.proc = session.start_program(folder + "\\Glassfall.scr", *args)
+        self.proc = session.start_program(folder + "\\Glassfall.scr", *args, env=env)
 
     def wait_exit(self, timeout):
         return self.proc.wait(timeout=timeout)

@@ -1,14 +1,18 @@
 // Run hooks of the host benchmark build (run by tools/bench_host.py): the program's own hooks,
 // wrapped to write the timings of its capture + save beside those of a bare copy and file
-// write made in the same run, and the time from process start to the renderer start.
+// write made in the same run, and the wall-clock milestones of the run's start. With
+// GLASSFALL_BENCH_BARE=0 the bare copies are left out, so that they do not delay the start.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "bitmap_file.h"
 #include "host_system.h"
 #include "program_hooks.h"
+#include "startup_steps.h"
 #include "winmm_multimedia.h"
 
 namespace {
@@ -63,6 +67,32 @@ double bareCaptureWrite(int width, int height) {
   return ms;
 }
 
+double seconds1970(const FILETIME& t) {
+  const ULONGLONG ticks = (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;  // 100 ns since 1601
+  return double(ticks) / 1e7 - 11644473600.0;
+}
+
+double wallSeconds() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return seconds1970(now);
+}
+
+// The wall-clock time of a performance counter reading taken earlier in this process.
+double wallSecondsAt(std::int64_t counter) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return wallSeconds() - double(now.QuadPart - counter) / double(frequency.QuadPart);
+}
+
+StartupSteps steps(wallSeconds, "C:\\velk_temp\\host_steps.txt", "");
+
+bool bareCopiesWanted() {
+  const char* value = std::getenv("GLASSFALL_BENCH_BARE");
+  return !value || std::strcmp(value, "0") != 0;
+}
+
 // Milliseconds from the creation of this process until now.
 double sinceProcessStart() {
   FILETIME created, exited, kernel, user, now;
@@ -76,36 +106,65 @@ class BenchHooks : public RunHooks {
  public:
   explicit BenchHooks(RunHooks& inner) : inner_(inner) {}
   void onLoad(RunTimers& timers) override {
-    const double loaded = sinceProcessStart();
-    if (FILE* out = std::fopen("C:\\velk_temp\\host_bench.txt", "w")) {
-      std::fprintf(out,
-                   "capture_save_ms %.3f\ncapture_ms %.3f\nbare_ms %.3f\nbare_capture_ms %.3f\n"
-                   "process_to_renderer_start_ms %.1f\n",
-                   lastCaptureSaveMilliseconds(), lastCaptureMilliseconds(), bareCaptureWriteMs, bareCaptureMs,
-                   loaded);
-      std::fclose(out);
-    }
+    loaded_ = sinceProcessStart();
+    steps.record("renderer started");
+    const std::int64_t captureStart = lastCaptureStartCounter();
+    steps.record("capture begins", wallSecondsAt(captureStart));
+    steps.record("capture done", wallSecondsAt(captureStart) + lastCaptureMilliseconds() / 1000.0);
+    steps.record("snapshot saved", wallSecondsAt(captureStart) + lastCaptureSaveMilliseconds() / 1000.0);
     inner_.onLoad(timers);
+    // The reports are written a second later, from a thread of their own, when the renderer's
+    // start-up is over: writing files now would compete with it.
+    HANDLE writer = CreateThread(nullptr, 0, reportLater, this, 0, nullptr);
+    if (writer) CloseHandle(writer);
   }
   void onTimer1(RunTimers& timers) override { inner_.onTimer1(timers); }
   void onTimer2(RunTimers& timers) override { inner_.onTimer2(timers); }
   void onEnd(RunTimers& timers) override { inner_.onEnd(timers); }
 
  private:
+  static DWORD WINAPI reportLater(void* self) {
+    Sleep(1000);
+    static_cast<BenchHooks*>(self)->report();
+    return 0;
+  }
+
+  void report() {
+    steps.write();
+    if (FILE* out = std::fopen("C:\\velk_temp\\host_bench.txt", "w")) {
+      std::fprintf(out,
+                   "capture_save_ms %.3f\ncapture_ms %.3f\nbare_ms %.3f\nbare_capture_ms %.3f\n"
+                   "process_to_renderer_start_ms %.1f\n",
+                   lastCaptureSaveMilliseconds(), lastCaptureMilliseconds(), bareCaptureWriteMs, bareCaptureMs,
+                   loaded_);
+      std::fclose(out);
+    }
+  }
+
   RunHooks& inner_;
+  double loaded_ = 0;
 };
 
 }  // namespace
 
 RunHooks& programRunHooks() {
   static BenchHooks bench(musicRunHooks());
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  steps.record("process created", seconds1970(created));
+  steps.record("hooks installed");
   RunWindow::beforeLoad = [] {
+    if (!bareCopiesWanted()) {
+      steps.record("run begins");
+      return;
+    }
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     // Warm-up of the screen copy, not counted: the first full-size copy of a process sets up
     // the display side. Each copy keeps its own picture, so every counted one (the run's too)
     // lands in fresh memory.
     bareCaptureWrite(width, height);
     bareCaptureWriteMs = bareCaptureWrite(width, height);
+    steps.record("run begins");
   };
   return bench;
 }

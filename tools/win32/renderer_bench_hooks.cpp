@@ -5,8 +5,39 @@
 #include <windows.h>
 
 #include "frame_report.h"
+#include "startup_steps.h"
 
 namespace {
+
+double seconds1970(const FILETIME& t) {
+  const ULONGLONG ticks = (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;  // 100 ns since 1601
+  return double(ticks) / 1e7 - 11644473600.0;
+}
+
+double wallSeconds() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return seconds1970(now);
+}
+
+// The frame report, plus the start-up milestones from the process's creation on.
+class BenchHooks : public FrameReport {
+ public:
+  using FrameReport::FrameReport;
+  void onStartupStep(const char* step) override {
+    if (!createdRecorded_) {
+      FILETIME created, exited, kernel, user;
+      GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+      steps_.record("process created", seconds1970(created));
+      createdRecorded_ = true;
+    }
+    steps_.record(step);
+  }
+
+ private:
+  StartupSteps steps_{wallSeconds, "C:\\velk_temp\\renderer_steps.txt", "first frame"};
+  bool createdRecorded_ = false;
+};
 
 double processCpuSeconds() {
   FILETIME created, exited, kernel, user;
@@ -20,7 +51,7 @@ double processCpuSeconds() {
 }  // namespace
 
 LoopHooks& loopHooks() {
-  static FrameReport report(GLASSFALL_BENCH_PACED != 0, processCpuSeconds, "C:\\velk_temp\\bench_report.txt",
+  static BenchHooks report(GLASSFALL_BENCH_PACED != 0, processCpuSeconds, "C:\\velk_temp\\bench_report.txt",
                             GLASSFALL_BENCH_SKIPS != 0);
   return report;
 }

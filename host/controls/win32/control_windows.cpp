@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "gdi_surface.h"
+#include "library_function.h"
 
 namespace controls {
 
@@ -169,6 +170,21 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK holderProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
+// Window subclassing of the common controls, loaded with the first control that needs it.
+// Without it a button sees no activation of its window and no Alt+letter, but still works.
+struct Subclassing {
+  decltype(&SetWindowSubclass) set = libraryFunction<decltype(&SetWindowSubclass)>(L"comctl32.dll",
+                                                                                  "SetWindowSubclass");
+  decltype(&RemoveWindowSubclass) remove =
+      libraryFunction<decltype(&RemoveWindowSubclass)>(L"comctl32.dll", "RemoveWindowSubclass");
+  decltype(&DefSubclassProc) next = libraryFunction<decltype(&DefSubclassProc)>(L"comctl32.dll", "DefSubclassProc");
+};
+
+const Subclassing& subclass() {
+  static const Subclassing functions;
+  return functions;
+}
+
 struct ButtonWindow : ButtonSite {
   ButtonWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack) {
     if (c.stored) store = *c.stored;
@@ -225,10 +241,11 @@ struct ButtonWindow : ButtonSite {
   void startIntercepting() override {
     holder = GetAncestor(hwnd, GA_ROOT);
     if (!holder || holder == hwnd) return;
-    SetWindowSubclass(holder, holderProc, reinterpret_cast<UINT_PTR>(hwnd), reinterpret_cast<DWORD_PTR>(this));
+    if (subclass().set)
+      subclass().set(holder, holderProc, reinterpret_cast<UINT_PTR>(hwnd), reinterpret_cast<DWORD_PTR>(this));
   }
   void stopIntercepting() override {
-    if (holder) RemoveWindowSubclass(holder, holderProc, reinterpret_cast<UINT_PTR>(hwnd));
+    if (holder && subclass().remove) subclass().remove(holder, holderProc, reinterpret_cast<UINT_PTR>(hwnd));
     holder = nullptr;
   }
   bool clientOriginOnScreen(int& x, int& y) const override {
@@ -284,12 +301,12 @@ LRESULT CALLBACK holderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
     b->control.accessKeyPressed();
     return 0;
   }
-  const LRESULT result = DefSubclassProc(w, msg, wp, lp);
+  const LRESULT result = subclass().next(w, msg, wp, lp);
   const bool mdiChild = (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_MDICHILD) != 0;
   if ((msg == WM_ACTIVATE && !mdiChild) || (msg == WM_NCACTIVATE && mdiChild)) {
     b->control.formActivated(LOWORD(wp) != 0);
   } else if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(w, holderProc, id);
+    subclass().remove(w, holderProc, id);
     b->holder = nullptr;
   }
   return result;

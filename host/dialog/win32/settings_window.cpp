@@ -11,6 +11,7 @@
 #include "dialog_parts.h"
 #include "dialog_resource.h"
 #include "host_system.h"
+#include "library_function.h"
 #include "property_store.h"
 #include "services.h"
 #include "startup.h"
@@ -341,13 +342,17 @@ std::int32_t SettingsWindow::openFileName(const FileRequest& request, std::strin
   ofn.lpstrInitialDir = folder.c_str();
   ofn.lpstrTitle = title.c_str();
   ofn.Flags = 0;
-  const BOOL result = GetOpenFileNameA(&ofn);
+  // Common dialogs are loaded when the chooser is first opened; without them it is cancelled.
+  static const auto getOpenFileName = libraryFunction<decltype(&GetOpenFileNameA)>(L"comdlg32.dll",
+                                                                                  "GetOpenFileNameA");
+  const BOOL result = getOpenFileName ? getOpenFileName(&ofn) : FALSE;
   if (result > 0) chosen = fromAnsi(std::string(file.data()));
   return std::int32_t(result);
 }
 
 void SettingsWindow::openAddress(const std::string& address) {
-  ShellExecuteA(handle(), "open", toAnsi(address).c_str(), "", "", SW_SHOWNORMAL);
+  static const auto shellExecute = libraryFunction<decltype(&ShellExecuteA)>(L"shell32.dll", "ShellExecuteA");
+  if (shellExecute) shellExecute(handle(), "open", toAnsi(address).c_str(), "", "", SW_SHOWNORMAL);
 }
 
 }  // namespace
