@@ -13,6 +13,8 @@ constexpr float kCutInterval = 1.4f;
 constexpr float kGravity = 0.2f;
 
 const PictureRows* memoryPicture = nullptr;
+// The texture holds memoryPicture as it was handed over: a restart need not build it again.
+bool memoryPictureBuilt = false;
 
 // The view volume of setupView: a 19-degree square pyramid from the eye, 6 units in front
 // of the picture, cut at 1 and 20 units.
@@ -64,7 +66,10 @@ Texture snapshotTexture;
 std::time_t (*sceneCalendarTime)() = calendarNow;
 SceneView lastDrawnView = SceneView::moving;
 
-void usePictureFromMemory(const PictureRows* picture) { memoryPicture = picture; }
+void usePictureFromMemory(const PictureRows* picture) {
+  memoryPicture = picture;
+  memoryPictureBuilt = false;
+}
 
 void setupView() {
   glViewport(0, 0, screenWidth, screenHeight);
@@ -93,8 +98,12 @@ bool resetScene() {
   // An unreadable snapshot leaves the fresh texture empty: the pieces show untextured. An
   // unchanged file keeps the texture already built, so a restart does not freeze the picture.
   if (memoryPicture) {
-    snapshotTexture.fill(*memoryPicture);
+    if (!memoryPictureBuilt || snapshotTexture.glName == 0) {
+      snapshotTexture.fill(*memoryPicture);
+      memoryPictureBuilt = true;
+    }
   } else {
+    memoryPictureBuilt = false;
     snapshotTexture.refresh(kSnapshotPath);
   }
   glEnable(GL_TEXTURE_2D);

@@ -20,6 +20,7 @@ extern std::time_t (*sceneCalendarTime)();
 // Where every reset takes its picture from: the snapshot file, unless a front-end that holds
 // the picture in memory hands it over here (it must outlive the scene; nullptr goes back to
 // the file). A picture without data gives untextured pieces, as an unreadable file does.
+// Resets keep the texture built from it; hand the picture over again when it has changed.
 void usePictureFromMemory(const PictureRows* picture);
 
 bool resetScene();

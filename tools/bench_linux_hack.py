@@ -2,10 +2,14 @@
 (`flipscreen3d --root`, the peer that also shows the desktop in GL) on the same Xvfb with the
 same desktop picture, at 1024 x 768 and 1920 x 1080, side by side in one run, alternating.
 
-Frames are counted from outside for both programs alike by a preload library around
-the swap calls (build/linux/bench/libswap_counter.so; the peer presents through EGL, we through GLX); CPU is read from /proc for the program
-and, separately, for the X server that receives its frames. Prints CPU seconds per second and
-per frame, frames per second, and our figures over the peer's.
+Ours runs as its benchmark builds (build/linux/bench/glassfall_bench_*), drawing every frame
+(as before frames equal to the last drawn one were left out) and as the product does; their
+frame report gives the frames shown (counted, the 401-frame clock). Drawn frames are counted
+from outside for all programs alike by a preload library around the swap calls
+(build/linux/bench/libswap_counter.so; the peer presents through EGL, we through GLX); for the
+peer every frame shown is drawn. CPU is read from /proc for the program and, separately, for
+the X server that receives its frames. Prints CPU seconds per second, per drawn and per shown
+frame, frames per second, and our figures over the peer's.
 
     python3 tools/bench_linux_hack.py [SECONDS] [ROUNDS]      (default 10 s, 2 rounds)
 """
@@ -25,6 +29,8 @@ SECONDS = float(sys.argv[1]) if len(sys.argv) > 1 else 10.0
 ROUNDS = int(sys.argv[2]) if len(sys.argv) > 2 else 2
 WARM_UP = 4.0  # past start-up and the first picture (the peer's helper waits a moment for it)
 COUNTER_LIB = lh.BUILD / "bench" / "libswap_counter.so"
+OURS = {"every frame": lh.BUILD / "bench" / "glassfall_bench_EveryFrame",
+        "glassfall": lh.BUILD / "bench" / "glassfall_bench_Skips"}
 PEER = Path("/usr/libexec/xscreensaver/flipscreen3d")
 TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -47,8 +53,11 @@ def root_id(display):
 def measure(display, command, home, **extra):
     counter = Path(home) / "swaps"
     counter.unlink(missing_ok=True)
+    report = Path(home) / "report"
+    report.unlink(missing_ok=True)
     # The peer finds its image helper where the daemon would lead it.
     env = display.env(HOME=home, LD_PRELOAD=str(COUNTER_LIB), GLASSFALL_SWAP_COUNTER=str(counter),
+                      GLASSFALL_BENCH_REPORT=str(report),
                       PATH=f"/usr/libexec/xscreensaver:{os.environ.get('PATH', '/usr/bin:/bin')}", **extra)
     proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
@@ -60,19 +69,26 @@ def measure(display, command, home, **extra):
         f1, c1, x1, t1 = swaps(counter), cpu_seconds(proc.pid), cpu_seconds(display.proc.pid), time.monotonic()
     finally:
         lh.end(proc)
-    wall, frames = t1 - t0, f1 - f0
-    return {"fps": frames / wall, "cpu_s": (c1 - c0) / wall, "cpu_f": (c1 - c0) / max(frames, 1),
-            "x_s": (x1 - x0) / wall}
+    wall, drawn = t1 - t0, f1 - f0
+    shown_share = 1.0
+    if report.exists():  # ours: the share of frames shown that were drawn, over its whole loop
+        fields = dict(line.split() for line in report.read_text().splitlines())
+        if int(fields["drawn"]) > 0:
+            shown_share = int(fields["frames"]) / int(fields["drawn"])
+    shown = drawn * shown_share
+    return {"fps": shown / wall, "drawn_fps": drawn / wall, "cpu_s": (c1 - c0) / wall,
+            "cpu_f": (c1 - c0) / max(shown, 1), "cpu_d": (c1 - c0) / max(drawn, 1), "x_s": (x1 - x0) / wall}
 
 
 def main():
-    if not COUNTER_LIB.exists() or not lh.GLASSFALL.exists():
-        sys.exit("build the linux preset first (glassfall and swap_counter)")
+    if not COUNTER_LIB.exists() or not all(p.exists() for p in OURS.values()):
+        sys.exit("build the linux preset first (the glassfall benchmark builds and swap_counter)")
     if not PEER.exists():
         sys.exit("install xscreensaver-gl for the peer")
     print(f"{SECONDS:.0f} s per measurement after {WARM_UP:.0f} s of warm-up, {ROUNDS} rounds, alternating; "
           f"CPU in seconds per second (1.0 = one core)")
-    print(f"{'size':>9} {'program':13} {'frames/s':>8} {'CPU/s':>7} {'CPU ms/frame':>12} {'Xvfb CPU/s':>10}")
+    print(f"{'size':>9} {'program':13} {'frames/s':>8} {'drawn/s':>8} {'CPU/s':>7} {'ms/drawn':>9} "
+          f"{'ms/frame':>9} {'Xvfb CPU/s':>10}")
     summary = []
     for size in ((1024, 768), (1920, 1080)):
         display = lh.Xvfb(size)
@@ -86,23 +102,27 @@ def main():
                 os.replace(Path(home, "desktop.png"), images / "desktop.png")
                 Path(home, ".xscreensaver").write_text(
                     f"grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: {images}\n")
-                results = {"glassfall": [], "flipscreen3d": []}
+                results = {"every frame": [], "glassfall": [], "flipscreen3d": []}
                 for _ in range(ROUNDS):
-                    results["glassfall"].append(measure(display, [str(lh.GLASSFALL), "--root"], home))
+                    for name, program in OURS.items():
+                        results[name].append(measure(display, [str(program), "--root"], home))
                     results["flipscreen3d"].append(measure(display, [str(PEER), "--root"], home,
                                                            XSCREENSAVER_WINDOW=root_id(display)))
                 means = {}
                 for name, runs in results.items():
                     m = {k: sum(r[k] for r in runs) / len(runs) for k in runs[0]}
                     means[name] = m
-                    print(f"{size[0]:>4}x{size[1]:<4} {name:13} {m['fps']:8.1f} {m['cpu_s']:7.3f} "
-                          f"{m['cpu_f'] * 1000:12.2f} {m['x_s']:10.3f}")
-                ours, peer = means["glassfall"], means["flipscreen3d"]
-                summary.append((size, ours["cpu_s"] / peer["cpu_s"], ours["cpu_f"] / peer["cpu_f"], ours["fps"]))
+                    print(f"{size[0]:>4}x{size[1]:<4} {name:13} {m['fps']:8.1f} {m['drawn_fps']:8.1f} "
+                          f"{m['cpu_s']:7.3f} {m['cpu_d'] * 1000:9.2f} {m['cpu_f'] * 1000:9.2f} {m['x_s']:10.3f}")
+                peer = means["flipscreen3d"]
+                for name in OURS:
+                    ours = means[name]
+                    summary.append((size, name, ours["cpu_s"] / peer["cpu_s"], ours["cpu_f"] / peer["cpu_f"],
+                                    ours["fps"]))
             finally:
                 display.stop()
-    for size, per_second, per_frame, fps in summary:
-        print(f"{size[0]}x{size[1]}: glassfall / flipscreen3d CPU per second {per_second:.2f}x, per frame "
+    for size, name, per_second, per_frame, fps in summary:
+        print(f"{size[0]}x{size[1]}: {name} / flipscreen3d CPU per second {per_second:.2f}x, per frame "
               f"{per_frame:.2f}x, at {fps:.1f} frames/s (goal: <= 0.5x per second at 60 frames/s)")
 
 

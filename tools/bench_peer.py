@@ -10,7 +10,7 @@ frames equal to the last drawn one were left out) and as the product. Its CPU is
 renderer's process plus the prefix's wineserver, read from /proc over the measuring window;
 its counted and drawn frames per second come from the build's frame report. The peer runs
 as `flipscreen3d --root` on the same picture (from a folder), with its swaps counted by a preload library
-(build/linux/bench/libswap_count.so); every frame it counts it draws. The X server's CPU,
+(build/linux/bench/libswap_counter.so); every frame it counts it draws. The X server's CPU,
 which receives both programs' frames, is shown apart.
 """
 
@@ -30,7 +30,7 @@ import gfharness as h  # noqa: E402
 import make_picture as mp  # noqa: E402
 
 BENCH = h.BUILD_WIN / "bench"
-COUNTER = ROOT / "build" / "linux" / "bench" / "libswap_count.so"
+COUNTER = ROOT / "build" / "linux" / "bench" / "libswap_counter.so"
 PEER = Path("/usr/libexec/xscreensaver/flipscreen3d")
 TICKS = os.sysconf("SC_CLK_TCK")
 WARM_UP = 3.0  # past start-up, the first texture build and the peer's picture grab
@@ -87,14 +87,14 @@ def measure_ours(session, variant, size, picture_bmp, seconds):
 
 def swaps(path):
     data = path.read_bytes() if path.exists() else b""
-    return struct.unpack("<Q", data[:8])[0] if len(data) >= 8 else 0
+    return struct.unpack("<3Q", data[:24])[0] if len(data) >= 24 else 0
 
 
 def measure_peer(session, home, seconds):
     count = Path(home) / "swaps"
     count.unlink(missing_ok=True)
     env = dict(os.environ, DISPLAY=f":{session.display}", HOME=home, LD_PRELOAD=str(COUNTER),
-               GLASSFALL_SWAP_COUNT=str(count),
+               GLASSFALL_SWAP_COUNTER=str(count),
                PATH=f"/usr/libexec/xscreensaver:{os.environ.get('PATH', '/usr/bin:/bin')}")
     proc = subprocess.Popen([str(PEER), "--root"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, start_new_session=True)

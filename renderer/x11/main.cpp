@@ -181,7 +181,7 @@ class Hack {
   void grabWithHelper();
   void handleEvent(XEvent& event);
   void waitForEvents(int milliseconds);
-  void drawFrame(std::int64_t now);
+  bool drawFrame(std::int64_t now, bool mustDraw);
   void close();
   bool ending() const { return quit_ || windowGone_ || stopsignals::requested(); }
 
@@ -196,6 +196,7 @@ class Hack {
   Cursor blankCursor_ = 0;
   bool quit_ = false;
   bool windowGone_ = false;
+  bool exposed_ = false;  // the server lost some of the window's pixels: the next frame draws
   FrameRateMeter meter_;
   GLuint fontLists_ = 0;
   int fontHeight_ = 0;
@@ -268,7 +269,7 @@ bool Hack::adoptWindow(Window window) {
       return false;
     }
     // Several clients may listen for these on one window; the screensaver's is no exception.
-    XSelectInput(display_, window, attributes.your_event_mask | StructureNotifyMask | KeyPressMask);
+    XSelectInput(display_, window, attributes.your_event_mask | StructureNotifyMask | KeyPressMask | ExposureMask);
     if (trap.check()) {
       windowGone_ = true;
       return false;
@@ -389,6 +390,9 @@ void Hack::handleEvent(XEvent& event) {
     case DestroyNotify:
       if (event.xdestroywindow.window == target_.window) windowGone_ = true;
       break;
+    case Expose:
+      if (event.xexpose.window == target_.window) exposed_ = true;
+      break;
     case ClientMessage:
       if (event.xclient.message_type == atoms_.wmProtocols &&
           Atom(event.xclient.data.l[0]) == atoms_.wmDeleteWindow) {
@@ -407,9 +411,15 @@ void Hack::waitForEvents(int milliseconds) {
   ::poll(fds, 2, milliseconds);
 }
 
-void Hack::drawFrame(std::int64_t now) {
+// Draws and swaps the frame, or only moves the scene on when the frame would equal the one on
+// the screen; true when it drew. The frame-rate corner changes with every frame.
+bool Hack::drawFrame(std::int64_t now, bool mustDraw) {
   XErrorTrap trap(display_);
-  paintFrame(now);
+  if (mustDraw || fontLists_ || !loopHooks().skipsEqualFrames()) {
+    paintFrame(now);
+  } else if (!paintFrameIfChanged(now)) {
+    return false;
+  }
   if (fontLists_) {
     // The frame-rate corner: pixel coordinates, no texture or depth, state put back after.
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIST_BIT);
@@ -446,6 +456,7 @@ void Hack::drawFrame(std::int64_t now) {
     XErrorTrap probe(display_);
     if (!XGetWindowAttributes(display_, target_.window, &attributes) || probe.check()) windowGone_ = true;
   }
+  return true;
 }
 
 void Hack::run() {
@@ -476,7 +487,8 @@ void Hack::run() {
       waitForEvents(int(wait));
       continue;
     }
-    drawFrame(now);
+    drawFrame(now, exposed_);
+    exposed_ = false;
     if (windowGone_) break;
     pacer.frameDrawn(now);
     frameShown();

@@ -334,10 +334,18 @@ TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
   glrec::clear();
 
   resetScene();
-  resetScene();  // the 401-frame restart builds it again from the same memory
+  const double built = snapshotTexture.glName;
+  resetScene();  // the 401-frame restart keeps what it built from the same memory
   EXPECT_EQ(filestub::opens(), 0);
   EXPECT_EQ(glrec::liveTextures(), 1);
+  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+  EXPECT_EQ(snapshotTexture.glName, built);
+  EXPECT_EQ(glrec::named("glBindTexture").back().args[1], double(snapshotTexture.glName - 1));
+  // Handed over again (maybe changed in place), the picture is built anew.
+  usePictureFromMemory(&picture);
+  resetScene();
   EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 2u);
+  EXPECT_EQ(glrec::liveTextures(), 1);
   const glrec::MipmapUpload* up = glrec::lastMipmap();
   ASSERT_NE(up, nullptr);
   EXPECT_EQ(up->width, 5);
