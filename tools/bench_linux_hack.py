@@ -70,14 +70,14 @@ def measure(display, command, home, **extra):
     finally:
         lh.end(proc)
     wall, drawn = t1 - t0, f1 - f0
-    shown_share = 1.0
-    if report.exists():  # ours: the share of frames shown that were drawn, over its whole loop
+    shown_fps = drawn / wall
+    if report.exists():  # ours: frames shown (counted) per second over its whole loop, from its report
         fields = dict(line.split() for line in report.read_text().splitlines())
-        if int(fields["drawn"]) > 0:
-            shown_share = int(fields["frames"]) / int(fields["drawn"])
-    shown = drawn * shown_share
-    return {"fps": shown / wall, "drawn_fps": drawn / wall, "cpu_s": (c1 - c0) / wall,
-            "cpu_f": (c1 - c0) / max(shown, 1), "cpu_d": (c1 - c0) / max(drawn, 1), "x_s": (x1 - x0) / wall}
+        if float(fields["wall"]) > 0:
+            shown_fps = int(fields["frames"]) / float(fields["wall"])
+    cpu_s = (c1 - c0) / wall
+    return {"fps": shown_fps, "drawn_fps": drawn / wall, "cpu_s": cpu_s, "cpu_f": cpu_s / max(shown_fps, 1e-9),
+            "cpu_d": cpu_s / max(drawn / wall, 1e-9), "x_s": (x1 - x0) / wall}
 
 
 def main():

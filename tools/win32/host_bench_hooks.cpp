@@ -13,6 +13,7 @@
 #include "host_system.h"
 #include "program_hooks.h"
 #include "startup_steps.h"
+#include "wall_clock.h"
 #include "winmm_multimedia.h"
 
 namespace {
@@ -65,17 +66,6 @@ double bareCaptureWrite(int width, int height) {
   // memory already paged in by this one.
   (void)old;
   return ms;
-}
-
-double seconds1970(const FILETIME& t) {
-  const ULONGLONG ticks = (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;  // 100 ns since 1601
-  return double(ticks) / 1e7 - 11644473600.0;
-}
-
-double wallSeconds() {
-  FILETIME now;
-  GetSystemTimePreciseAsFileTime(&now);
-  return seconds1970(now);
 }
 
 // The wall-clock time of a performance counter reading taken earlier in this process.
@@ -149,9 +139,7 @@ class BenchHooks : public RunHooks {
 
 RunHooks& programRunHooks() {
   static BenchHooks bench(musicRunHooks());
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  steps.record("process created", seconds1970(created));
+  steps.record("process created", processCreatedSeconds());
   steps.record("hooks installed");
   RunWindow::beforeLoad = [] {
     if (!bareCopiesWanted()) {

@@ -6,19 +6,9 @@
 
 #include "frame_report.h"
 #include "startup_steps.h"
+#include "wall_clock.h"
 
 namespace {
-
-double seconds1970(const FILETIME& t) {
-  const ULONGLONG ticks = (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;  // 100 ns since 1601
-  return double(ticks) / 1e7 - 11644473600.0;
-}
-
-double wallSeconds() {
-  FILETIME now;
-  GetSystemTimePreciseAsFileTime(&now);
-  return seconds1970(now);
-}
 
 // The frame report, plus the start-up milestones from the process's creation on.
 class BenchHooks : public FrameReport {
@@ -26,9 +16,7 @@ class BenchHooks : public FrameReport {
   using FrameReport::FrameReport;
   void onStartupStep(const char* step) override {
     if (!createdRecorded_) {
-      FILETIME created, exited, kernel, user;
-      GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-      steps_.record("process created", seconds1970(created));
+      steps_.record("process created", processCreatedSeconds());
       createdRecorded_ = true;
     }
     steps_.record(step);
