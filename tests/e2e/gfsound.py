@@ -60,6 +60,8 @@ class Recording:
 
     def __init__(self, sink, path):
         self.path = Path(path)
+        # A file left by an earlier run would look long enough before parecord truncates it.
+        self.path.unlink(missing_ok=True)
         self.proc = subprocess.Popen(
             ["parecord", "-d", "nullsink.monitor", "--file-format=wav", f"--rate={self.RATE}",
              f"--channels={self.CHANNELS}", "--format=s16le", "--latency-msec=50", str(self.path)],

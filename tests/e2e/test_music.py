@@ -22,6 +22,8 @@ MUSIC_DIR = "Music Tests"  # blanks on purpose: the open command must quote the 
 MP3 = f"C:\\{MUSIC_DIR}\\tone 440.mp3"  # 2.0 s at 440 Hz
 WAV = f"C:\\{MUSIC_DIR}\\tone 660.wav"  # 1.0 s at 660 Hz
 MP3_SECONDS = 2.0
+# Recorded after each end: any sound left after a run or a close shows in this stretch.
+AFTER_SECONDS = 2.2
 
 
 # --------------------------------------------------------------------------- runs
@@ -113,25 +115,67 @@ class MusicTest(unittest.TestCase):
     def settings(self, mode, file="", repeat=0):
         self.s.write_settings(**{"BGM区分": mode, "BGMﾘﾋﾟｰﾄ": repeat, "BGMﾌｧｲﾙ": file})
 
-    def recorded_run(self, name, seconds, after=2.5, env=None):
-        """A whole run of `seconds` while recording; returns (sound, end mark in seconds)."""
-        rec = Recording(self.sink, OUT / f"{name}.wav")
-        time.sleep(0.5)
+    def whole_run(self, seconds, env):
+        """A run of `seconds` that must still be going then, with no message shown; ended by
+        Escape in any case. Returns its exit code."""
+        run = HostRun(self.s, env)
         try:
-            run = HostRun(self.s, self.sound if env is None else env)
             time.sleep(seconds)
             self.assertTrue(run.alive(), "the run should still be going")
             self.assertIsNone(self.s.find_window(MESSAGE_TITLE), "no message may be shown")
+        finally:
             code = run.end()
+        return code
+
+    @staticmethod
+    def record_after(rec, end_mark):
+        h.wait_until(lambda: rec.seconds() >= end_mark + AFTER_SECONDS, AFTER_SECONDS + 10,
+                     what="the recording after the end")
+
+    def recorded_run(self, name, seconds):
+        """A whole run of `seconds` while recording; returns (sound, end mark in seconds)."""
+        rec = Recording(self.sink, OUT / f"{name}.wav")
+        try:
+            code = self.whole_run(seconds, self.sound)
             end_mark = rec.seconds()
-            time.sleep(after)
+            self.record_after(rec, end_mark)
         finally:
             sound = rec.stop()
         self.assertEqual(code, 0)
         return sound, end_mark
 
-    def assert_silent_after(self, sound, end_mark, slack=0.5):
+    def silent_runs(self, name, runs, seconds=3.0):
+        """Whole runs of `seconds`, one after another under one recording: `runs` maps a name
+        to (mode, file, repeat, env). Returns the sound and each run's marks (start, end, the
+        next one's start): what is heard in between is that run's doing."""
+        rec = Recording(self.sink, OUT / f"{name}.wav")
+        marks = {}
+        try:
+            for label, (mode, file, repeat, env) in runs.items():
+                with self.subTest(label):
+                    self.settings(mode, file, repeat)
+                    start = rec.seconds()
+                    code = self.whole_run(seconds, env)
+                    marks[label] = [start, rec.seconds()]
+                    self.assertEqual(code, 0)
+            self.assertTrue(marks, "no run went through")
+            self.record_after(rec, max(end for _, end in marks.values()))
+        finally:
+            sound = rec.stop()
+        starts = sorted(start for start, _ in marks.values())
+        for mark in marks.values():
+            mark.append(next((t for t in starts if t > mark[0]), sound.seconds))
+        return sound, marks
+
+    @staticmethod
+    def heard_between(sound, start, until):
+        return [(round(a, 2), round(b, 2)) for a, b in sound.segments() if b > start and a < until]
+
+    def assert_silent_after(self, sound, end_mark, slack=0.5, until=None):
+        """Nothing heard from `slack` after the end mark on (until `until`, when given)."""
         segments = sound.segments()
+        if until is not None:
+            segments = [(a, b) for a, b in segments if a < until]
         last_end = segments[-1][1] if segments else 0.0
         self.assertLessEqual(last_end, end_mark + slack, f"sound after the run ended: {segments}")
         self.assertGreater(sound.seconds - end_mark, 2.0, "too little recorded after the end")
@@ -140,7 +184,7 @@ class MusicTest(unittest.TestCase):
 
     def test_mp3_is_heard_restarts_after_its_end_and_stops_with_the_run(self):
         self.settings(2, MP3)
-        sound, end_mark = self.recorded_run("mp3_run", 7.5)
+        sound, end_mark = self.recorded_run("mp3_run", 6.0)
         segments = sound.segments()
         print("mp3 run segments", [(round(a, 2), round(b, 2)) for a, b in segments], "end", round(end_mark, 2))
         self.assertGreaterEqual(len(segments), 2, "the file should have started again after its end")
@@ -172,15 +216,14 @@ class MusicTest(unittest.TestCase):
         self.assert_silent_after(sound, end_mark)
 
     def test_no_audio_device_the_run_goes_on_silently(self):
-        for file in (MP3, WAV):
-            with self.subTest(file=file):
-                self.settings(2, file)
-                sound, _ = self.recorded_run("no_device_" + file[-3:].lower(), 3.0, after=2.1, env=self.silent)
-                self.assertEqual(sound.segments(), [])
+        sound, marks = self.silent_runs("no_device", {"mp3": (2, MP3, 0, self.silent), "wav": (2, WAV, 0, self.silent)})
+        for name, (start, _, until) in marks.items():
+            with self.subTest(name):
+                self.assertEqual(self.heard_between(sound, start, until), [])
 
     def test_no_cd_drive_the_run_goes_on_silently(self):
-        self.settings(1, "", 2)
-        sound, _ = self.recorded_run("no_cd_drive", 3.0, after=2.1)
+        sound, marks = self.silent_runs("no_cd_drive", {"cd": (1, "", 2, self.sound)})
+        self.assertEqual(len(marks), 1)
         self.assertEqual(sound.segments(), [])
 
     def test_bad_music_settings_the_run_goes_on_silently(self):
@@ -202,18 +245,17 @@ class MusicTest(unittest.TestCase):
             "long_wav": long_dir + "\\long tone.wav",
         }
         self.assertGreater(len(cases["long_mp3"].encode()), 255)
-        for name, file in cases.items():
+        sound, marks = self.silent_runs("bad_settings", {name: (2, file, 0, self.sound) for name, file in cases.items()})
+        for name, (start, end, until) in marks.items():
             with self.subTest(name):
-                self.settings(2, file)
-                sound, end_mark = self.recorded_run("bad_" + name, 3.0, after=2.1)
-                segments = sound.segments()
-                print(name, "segments", [(round(a, 2), round(b, 2)) for a, b in segments])
+                heard = self.heard_between(sound, start, until)
+                print(name, "segments", heard)
                 if name.startswith("long"):
                     # Whether the system plays so long a path is its own affair; nothing may
                     # go on after the run.
-                    self.assert_silent_after(sound, end_mark)
+                    self.assertTrue(all(b <= end + 0.5 for _, b in heard), f"sound after the run ended: {heard}")
                 else:
-                    self.assertEqual(segments, [])
+                    self.assertEqual(heard, [])
 
     # -- the device's own reports, through the same music code alone
 
@@ -227,23 +269,32 @@ class MusicTest(unittest.TestCase):
         shutil.copy(folder / "tone 440.mp3", deep / "long tone.mp3")
         shutil.copy(folder / "tone 660.wav", deep / "long tone.wav")
         long_dir = f"C:\\{MUSIC_DIR}" + ("\\" + "e" * 40) * 6
-        for file in (long_dir + "\\long tone.mp3", long_dir + "\\long tone.wav"):
-            with self.subTest(file=file[-13:]):
-                self.assertGreater(len(file.encode()), 255)
-                rec = Recording(self.sink, OUT / f"probe_long_{file[-3:]}.wav")
-                try:
+        # One recording for both: each probe stays 2.5 s after its close, and what is heard
+        # from then until the next one starts is the earlier one's doing.
+        marks = {}
+        rec = Recording(self.sink, OUT / "probe_long.wav")
+        try:
+            for file in (long_dir + "\\long tone.mp3", long_dir + "\\long tone.wav"):
+                with self.subTest(file=file[-13:]):
+                    self.assertGreater(len(file.encode()), 255)
+                    start = rec.seconds()
                     lines = probe(self.s, self.sound, 2, 0, file, 3.0, after_seconds=2.5)
-                    end_mark = rec.seconds() - 2.5
-                finally:
-                    sound = rec.stop()
-                texts = [t for _, t in lines]
-                print("\n".join(texts[:4]), sound.segments())
-                self.assertTrue(any(file in t for t in texts), "the whole path should reach the system")
-                self.assert_silent_after(sound, end_mark)
+                    marks[file] = (start, rec.seconds() - 2.5)
+                    texts = [t for _, t in lines]
+                    print("\n".join(texts[:4]))
+                    self.assertTrue(any(file in t for t in texts), "the whole path should reach the system")
+        finally:
+            sound = rec.stop()
+        print("long path segments", sound.segments())
+        self.assertEqual(len(marks), 2)
+        starts = sorted(start for start, _ in marks.values())
+        for file, (start, end_mark) in marks.items():
+            with self.subTest(file=file[-13:]):
+                later = [t for t in starts if t > start]
+                self.assert_silent_after(sound, end_mark, until=later[0] if later else None)
 
     def test_mp3_device_reports_playing_then_is_restarted_and_closed(self):
         rec = Recording(self.sink, OUT / "probe_mp3.wav")
-        time.sleep(0.5)
         try:
             lines = probe(self.s, self.sound, 2, 0, MP3, 5.5, after_seconds=2.5)
             end_mark = rec.seconds() - 2.5  # the probe stays 2.5 s after the end
@@ -265,7 +316,6 @@ class MusicTest(unittest.TestCase):
 
     def test_wav_stop_silences_the_loop_of_a_living_program(self):
         rec = Recording(self.sink, OUT / "probe_wav.wav")
-        time.sleep(0.5)
         try:
             lines = probe(self.s, self.sound, 2, 0, WAV, 4.5, after_seconds=2.5)
             end_mark = rec.seconds() - 2.5

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "frame_loop.h"
 #include "frame_report.h"
 
@@ -32,7 +34,8 @@ class FrameReportTest : public ::testing::Test {
     text << in.rdbuf();
     return text.str();
   }
-  const std::string path_ = ::testing::TempDir() + "glassfall_frame_report.txt";
+  // Per process: ctest runs the cases side by side.
+  const std::string path_ = ::testing::TempDir() + "glassfall_frame_report_" + std::to_string(getpid()) + ".txt";
 
  private:
   std::int64_t savedFrequency_ = 1;
