@@ -395,6 +395,36 @@ class Image:
         return self.mean_abs_diff(other) > threshold
 
 
+# The whole piece as the renderer first shows it. The visible half-height at the picture's
+# distance is 6 x tan(9.5 deg): the picture covers 1/1.00411 of the window, centred.
+COVER = 1 / 1.0041125
+
+
+def picture_image(picture):
+    return Image(picture.width, picture.height, picture.rgb_bytes())
+
+
+def covered(image, size):
+    """`image` as the whole piece shows it in a window of `size`: stretched to the covered part."""
+    w, hgt = size
+    cw, ch = round(w * COVER), round(hgt * COVER)
+    inner = image.resized(cw, ch)
+    x0, y0 = (w - cw) // 2, (hgt - ch) // 2
+    black = bytes(3 * w)
+    rows = [black] * y0
+    for y in range(ch):
+        rows.append(bytes(3 * x0) + inner.data[y * cw * 3:(y + 1) * cw * 3] + bytes(3 * (w - cw - x0)))
+    rows += [black] * (hgt - y0 - ch)
+    return Image(w, hgt, b"".join(rows))
+
+
+def shaded(image, shade):
+    """Texture times vertex colour (the modulate environment), the shading taken from a frame
+    of the untextured whole piece."""
+    table = [bytes((a * s + 127) // 255 for s in range(256)) for a in range(256)]
+    return Image(image.width, image.height, bytes(table[a][s] for a, s in zip(image.data, shade.data)))
+
+
 def contact_sheet(paths, out_path, tile="4x", geometry="320x240+4+4"):
     """Puts screenshots side by side in one PNG (ImageMagick montage)."""
     subprocess.run(["montage", *map(str, paths), "-tile", tile, "-geometry", geometry,

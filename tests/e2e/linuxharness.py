@@ -27,7 +27,6 @@ GLASSFALL = BUILD / "bin" / "glassfall"
 GRABBER = "xscreensaver-getimage"
 # The visible half-height at the picture's distance is 6 x tan(9.5 deg): the whole piece covers
 # 1/1.00411 of the window, centred.
-COVER = 1 / 1.0041125
 
 
 # --------------------------------------------------------------------------- processes
@@ -216,21 +215,8 @@ class TestWindow:
 
 # --------------------------------------------------------------------------- pictures
 
-def picture_image(picture):
-    return h.Image(picture.width, picture.height, picture.rgb_bytes())
-
-
-def covered(image, size):
-    """`image` as the whole piece shows it in a window of `size`: stretched to the covered part."""
-    w, hgt = size
-    cw, ch = round(w * COVER), round(hgt * COVER)
-    inner = image.resized(cw, ch)
-    x0, y0 = (w - cw) // 2, (hgt - ch) // 2
-    rows = [bytes(3 * w)] * y0
-    for y in range(ch):
-        rows.append(bytes(3 * x0) + inner.data[y * cw * 3:(y + 1) * cw * 3] + bytes(3 * (w - cw - x0)))
-    rows += [bytes(3 * w)] * (hgt - y0 - ch)
-    return h.Image(w, hgt, b"".join(rows))
+# Shared with the Wine tests.
+picture_image, covered, shaded = h.picture_image, h.covered, h.shaded
 
 
 def whole_piece_shade(size):
@@ -239,7 +225,7 @@ def whole_piece_shade(size):
     triangles (0, 1, 2) and (0, 2, 3), so the upper-left half is white and the lower-right half
     darkens towards corner 3; the Xvfb tests check this model against a frame over a white desktop."""
     w, hgt = size
-    cw, ch = round(w * COVER), round(hgt * COVER)
+    cw, ch = round(w * h.COVER), round(hgt * h.COVER)
     x0, y0 = (w - cw) // 2, (hgt - ch) // 2
     rows = []
     for y in range(hgt):
@@ -251,12 +237,6 @@ def whole_piece_shade(size):
             row[3 * x:3 * x + 3] = bytes((level, level, level))
         rows.append(bytes(row) if 0 <= y - y0 < ch else bytes(3 * w))
     return h.Image(w, hgt, b"".join(rows))
-
-
-def shaded(image, shade):
-    """Texture times vertex colour (the modulate environment)."""
-    table = [bytes((a * s + 127) // 255 for s in range(256)) for a in range(256)]
-    return h.Image(image.width, image.height, bytes(table[a][s] for a, s in zip(image.data, shade.data)))
 
 
 def expected_whole(picture, size):

@@ -19,34 +19,7 @@ WINDOW = (800, 600)
 # edges (about 2-4 here); a turned, mirrored or missing picture is 40 or more.
 MATCH_BOUND = 8.0
 ATTEMPTS = 3
-# The visible half-height at the picture's distance is 6 x tan(9.5 deg): the picture covers
-# 1/1.00411 of the window, centred.
-COVER = 1 / 1.0041125
-
-
-def picture_image(picture):
-    return h.Image(picture.width, picture.height, picture.rgb_bytes())
-
-
-def covered(image, size):
-    """The picture as the whole piece shows it: stretched to the covered part of the window."""
-    w, hgt = size
-    cw, ch = round(w * COVER), round(hgt * COVER)
-    inner = image.resized(cw, ch)
-    x0, y0 = (w - cw) // 2, (hgt - ch) // 2
-    black = bytes(3 * w)
-    rows = [black] * y0
-    for y in range(ch):
-        rows.append(bytes(3 * x0) + inner.data[y * cw * 3:(y + 1) * cw * 3] + bytes(3 * (w - cw - x0)))
-    rows += [black] * (hgt - y0 - ch)
-    return h.Image(w, hgt, b"".join(rows))
-
-
-def shaded(image, shade):
-    """Texture times vertex colour (the modulate environment), the shading taken from a frame
-    of the untextured whole piece."""
-    table = [[(a * s + 127) // 255 for s in range(256)] for a in range(256)]
-    return h.Image(image.width, image.height, bytes(table[a][s] for a, s in zip(image.data, shade.data)))
+picture_image, covered, shaded = h.picture_image, h.covered, h.shaded
 
 
 def turned(image):
