@@ -103,7 +103,6 @@ bool resetScene() {
       memoryPictureBuilt = true;
     }
   } else {
-    memoryPictureBuilt = false;
     snapshotTexture.refresh(kSnapshotPath);
   }
   glEnable(GL_TEXTURE_2D);

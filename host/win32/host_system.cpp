@@ -113,8 +113,7 @@ void RunWindow::sizeToScreen(const ScreenArea& area) {
 }
 
 void RunWindow::captureDesktopTurned(const ScreenArea& area) {
-  captureStart_ = counterNow();
-  captureStartCounter = captureStart_;
+  captureStartCounter = counterNow();
   const int width = master_.width(), height = master_.height();
   HWND desktop = GetDesktopWindow();
   HDC screen = GetDC(desktop);
@@ -130,12 +129,12 @@ void RunWindow::captureDesktopTurned(const ScreenArea& area) {
                width, height, SRCCOPY);
   }
   ReleaseDC(desktop, screen);
-  captureOnlyMs = counterMilliseconds(counterNow() - captureStart_);
+  captureOnlyMs = counterMilliseconds(counterNow() - captureStartCounter);
 }
 
 void RunWindow::saveMaster(const std::string& path) {
   master_.saveAsBitmap(toWide(path));
-  captureSaveMs = counterMilliseconds(counterNow() - captureStart_);
+  captureSaveMs = counterMilliseconds(counterNow() - captureStartCounter);
 }
 
 bool RunWindow::startProgram(const std::string& applicationName, const std::string& commandLine) {

@@ -56,7 +56,6 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
   PictureArea master_;
   std::unique_ptr<WindowTimer> timer1_, timer2_, timer3_;
   std::unique_ptr<ScreensaverRun> run_;
-  std::int64_t captureStart_ = 0;
 };
 
 // Time of the last capture and save of a run window, for the benchmark build.

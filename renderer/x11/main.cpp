@@ -181,7 +181,7 @@ class Hack {
   void grabWithHelper();
   void handleEvent(XEvent& event);
   void waitForEvents(int milliseconds);
-  bool drawFrame(std::int64_t now, bool mustDraw);
+  void drawFrame(std::int64_t now, bool mustDraw);
   void close();
   bool ending() const { return quit_ || windowGone_ || stopsignals::requested(); }
 
@@ -412,13 +412,13 @@ void Hack::waitForEvents(int milliseconds) {
 }
 
 // Draws and swaps the frame, or only moves the scene on when the frame would equal the one on
-// the screen; true when it drew. The frame-rate corner changes with every frame.
-bool Hack::drawFrame(std::int64_t now, bool mustDraw) {
+// the screen. The frame-rate corner changes with every frame.
+void Hack::drawFrame(std::int64_t now, bool mustDraw) {
   XErrorTrap trap(display_);
   if (mustDraw || fontLists_ || !loopHooks().skipsEqualFrames()) {
     paintFrame(now);
   } else if (!paintFrameIfChanged(now)) {
-    return false;
+    return;
   }
   if (fontLists_) {
     // The frame-rate corner: pixel coordinates, no texture or depth, state put back after.
@@ -456,7 +456,6 @@ bool Hack::drawFrame(std::int64_t now, bool mustDraw) {
     XErrorTrap probe(display_);
     if (!XGetWindowAttributes(display_, target_.window, &attributes) || probe.check()) windowGone_ = true;
   }
-  return true;
 }
 
 void Hack::run() {

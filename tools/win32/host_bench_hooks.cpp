@@ -83,20 +83,11 @@ bool bareCopiesWanted() {
   return !value || std::strcmp(value, "0") != 0;
 }
 
-// Milliseconds from the creation of this process until now.
-double sinceProcessStart() {
-  FILETIME created, exited, kernel, user, now;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  GetSystemTimeAsFileTime(&now);
-  auto value = [](const FILETIME& t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-  return double(value(now) - value(created)) / 1e4;
-}
-
 class BenchHooks : public RunHooks {
  public:
   explicit BenchHooks(RunHooks& inner) : inner_(inner) {}
   void onLoad(RunTimers& timers) override {
-    loaded_ = sinceProcessStart();
+    loaded_ = (wallSeconds() - processCreatedSeconds()) * 1000.0;  // from the process's creation
     steps.record("renderer started");
     const std::int64_t captureStart = lastCaptureStartCounter();
     steps.record("capture begins", wallSecondsAt(captureStart));
