@@ -80,6 +80,11 @@ FramePacer FramePacer::withPeriod(std::int64_t frequency, std::int64_t period) {
   return pacer;
 }
 
+FramePacer FramePacer::forDelay(std::int64_t frequency, std::int64_t delay) {
+  const std::int64_t shortest = (frequency > 0 ? frequency : 1) / kFastestFramesPerSecond;
+  return withPeriod(frequency, delay > shortest ? delay : shortest);
+}
+
 std::uint32_t FramePacer::waitMilliseconds(std::int64_t now) const {
   const std::int64_t remaining = deadline_ - now;
   if (remaining <= 0) return 0;

@@ -48,11 +48,17 @@ void handleSceneKey(int characterCode);
 
 // Caps the frame rate with a deadline on the performance counter, so a fast machine
 // still shows the cuts (the restart is counted in frames) and the loop idles between frames.
+constexpr int kFastestFramesPerSecond = 60;
+
 class FramePacer {
  public:
   FramePacer(std::int64_t frequency, int framesPerSecond);
   // The period given in counter ticks, as a delay between frames; 0 never waits.
   static FramePacer withPeriod(std::int64_t frequency, std::int64_t period);
+  // A user's delay between frames in counter ticks, never shorter than one frame of a 60 Hz
+  // display: left-out frames cost next to nothing, and without a floor the 401 frames of a
+  // picture would pass before its first cut.
+  static FramePacer forDelay(std::int64_t frequency, std::int64_t delay);
 
   // Milliseconds to wait before the next frame; 0 means draw now.
   std::uint32_t waitMilliseconds(std::int64_t now) const;

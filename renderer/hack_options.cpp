@@ -123,7 +123,8 @@ std::string hackUsage(const char* programName) {
       "  --window-id ID    draw into the window ID (0x1a00003 or decimal)\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
-      ", about 60 frames/s)\n"
+      ", about 60 frames/s;\n"
+      "                    below that it still draws at most 60 frames/s)\n"
       "  --fps             show the frame rate in the lower left corner\n"
       "  --help            show this and exit\n"
       "Keys: g gravity on/off, r restart the picture, s cut every piece.\n"

@@ -4,7 +4,8 @@
 //  [x] picture: xscreensaver-getimage into a pixmap under the screensaver; standalone the
 //      area the window covers, read from the root window before our window shows
 //  [x] frame loop: the shared clock, 401-frame restart and keys, paced by --delay
-//  [x] SIGTERM / SIGINT and a window destroyed under it end it with exit code 0
+//  [x] SIGTERM / SIGINT, a window destroyed under it and the display going away end it
+//      with exit code 0
 //  [x] music (--music, --cd, --track): played beside the animation by one process of the
 //      program, from the window's showing to the end (RunCompanions)
 #include <GL/glx.h>
@@ -14,6 +15,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +34,7 @@
 #include "helper_process.h"
 #include "music_options.h"
 #include "player_lock.h"
+#include "standard_streams.h"
 #include "stop_signals.h"
 
 namespace {
@@ -142,8 +145,10 @@ bool photographRoot(Display* display, int x, int y, int width, int height, HeldP
   y = std::max(y, 0);
   if (right <= x || bottom <= y) return false;
   XErrorTrap trap(display);
+  // Null when the screen shrank since the connection told its size, or memory ran out: no picture.
   XImage* image = XGetImage(display, RootWindow(display, screen), x, y, unsigned(right - x), unsigned(bottom - y),
                             AllPlanes, ZPixmap);
+  if (!image) return false;
   return takePicture(image, image->red_mask, image->green_mask, image->blue_mask, picture);
 }
 
@@ -282,9 +287,16 @@ bool Hack::adoptWindow(Window window) {
   if (!found) return false;
   target_.visual = found[0];
   XFree(found);
-  int useGl = 0;
+  int useGl = 0, doubleBuffer = 0, depth = 0;
   if (glXGetConfig(display_, &target_.visual, GLX_USE_GL, &useGl) != 0 || !useGl) {
     std::fprintf(stderr, "%s: window 0x%lx has a visual without OpenGL\n", kProgram, window);
+    return false;
+  }
+  // Without either the pieces would flicker or show through one another.
+  if (glXGetConfig(display_, &target_.visual, GLX_DOUBLEBUFFER, &doubleBuffer) != 0 || !doubleBuffer ||
+      glXGetConfig(display_, &target_.visual, GLX_DEPTH_SIZE, &depth) != 0 || depth < 1) {
+    std::fprintf(stderr, "%s: window 0x%lx has no double-buffered OpenGL visual with a depth buffer\n", kProgram,
+                 window);
     return false;
   }
   target_.window = window;
@@ -298,11 +310,21 @@ bool Hack::adoptWindow(Window window) {
 void Hack::grabWithHelper() {
   const std::string grabber = findProgram(kGrabber, std::getenv("PATH"), kScreensaverHelpers);
   if (grabber.empty()) return;
-  XWindowAttributes attributes;
-  XGetWindowAttributes(display_, target_.window, &attributes);
-  const Pixmap pixmap = XCreatePixmap(display_, target_.window, unsigned(target_.width),
-                                      unsigned(target_.height), unsigned(attributes.depth));
-  XSync(display_, False);
+  Pixmap pixmap = 0;
+  {
+    XErrorTrap trap(display_);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display_, target_.window, &attributes) || trap.check()) {
+      windowGone_ = true;
+      return;
+    }
+    pixmap = XCreatePixmap(display_, target_.window, unsigned(target_.width), unsigned(target_.height),
+                           unsigned(attributes.depth));
+    if (trap.check()) {
+      windowGone_ = true;
+      return;
+    }
+  }
   // The helper must talk to the server and screen we draw on.
   setenv("DISPLAY", DisplayString(display_), 1);
   char ids[2][32];
@@ -338,7 +360,16 @@ bool Hack::open() {
     } else {
       int x = 0, y = 0;
       Window child;
-      XTranslateCoordinates(display_, target_.window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+      bool placed = false;
+      {
+        XErrorTrap trap(display_);
+        placed = XTranslateCoordinates(display_, target_.window, DefaultRootWindow(display_), 0, 0, &x, &y, &child) &&
+                 !trap.check();
+      }
+      if (!placed) {
+        windowGone_ = true;
+        return true;
+      }
       photographRoot(display_, x, y, target_.width, target_.height, picture_);
     }
   }
@@ -468,8 +499,9 @@ void Hack::run() {
   companions_.start(options_);
   LoopHooks& hooks = loopHooks();
   startClock(kNanosecondsPerSecond, monotonicNow());
-  const std::int64_t period = hooks.paced() ? std::int64_t(options_.delayMicroseconds) * 1000 : 0;
-  FramePacer pacer = FramePacer::withPeriod(kNanosecondsPerSecond, period);
+  FramePacer pacer = hooks.paced()
+                         ? FramePacer::forDelay(kNanosecondsPerSecond, std::int64_t(options_.delayMicroseconds) * 1000)
+                         : FramePacer::withPeriod(kNanosecondsPerSecond, 0);
   resetScene();
   isRunning = true;
 
@@ -519,9 +551,15 @@ void Hack::close() {
   blankCursor_ = 0;
 }
 
+// The display went away (the server ended, the connection broke): the run is over. Xlib ends
+// the process once this returns, so leave now, quietly and with success, without the static
+// destructors and thread joins that would talk to a connection that is no more.
+int onDisplayLost(Display*) { _exit(0); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!standardstreams::ensureOpen()) return 1;
   HackOptions options;
   MusicOptions music;
   const auto takeMusic = [&music](int count, const char* const words[], int& i, std::string& message) {
@@ -558,6 +596,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: cannot open display '%s'\n", kProgram, name ? name : "");
     return 1;
   }
+  XSetIOErrorHandler(onDisplayLost);
   int status = 0;
   {
     Hack hack(display, options);

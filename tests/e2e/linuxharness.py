@@ -86,6 +86,7 @@ class XDisplay:
     number = None
     proc = None
     size = None
+    background = None
 
     @property
     def name(self):
@@ -99,18 +100,24 @@ class XDisplay:
         return env
 
     def stop(self):
+        if self.background:
+            self.background.close()
+            self.background = None
         end(self.proc)
 
     def set_root_picture(self, picture, folder):
-        """The desktop: `picture` (a make_picture.Picture) as the root window's background."""
-        path = Path(folder) / "desktop.png"
-        path.write_bytes(mp.png_bytes(picture))
-        # ImageMagick sets the background and exits with status 1 all the same: the screen is checked.
-        subprocess.run(["display", "-window", "root", str(path)], env=self.env(), timeout=60,
-                       stdin=subprocess.DEVNULL, capture_output=True)
-        shown = self.screenshot()
-        if shown.mean_abs_diff(picture_image(picture)) > 1.0:
-            raise RuntimeError("the desktop picture did not reach the root window")
+        """The desktop: `picture` (a make_picture.Picture) as the root window's background, for as
+        long as this display lives. (`folder` is kept for the callers; nothing is written there.)"""
+        image = picture_image(picture)
+        held = RootBackground(self, image)
+        if self.background:
+            self.background.close()
+        self.background = held
+        # Read back more than once: a background that lasts for one screenshot only would
+        # leave a program started after it photographing black.
+        for _ in range(3):
+            if self.screenshot().mean_abs_diff(image) > 1.0:
+                raise RuntimeError("the desktop picture did not stay on the root window")
 
     def screenshot(self, save_as=None):
         raw = subprocess.run(["import", "-display", self.name, "-window", "root", "-depth", "8", "ppm:-"],
@@ -132,6 +139,68 @@ class XDisplay:
         away before the release is sent; callers check what the keys did."""
         subprocess.run(["xdotool", "key", "--window", str(window), *keys], env=self.env(), timeout=30,
                        capture_output=True)
+
+
+class RootBackground:
+    """A picture as the root window's background pixmap, through an X connection of the test's
+    own that stays open: the server frees a client's pixmap when the client goes, and then the
+    root is black again."""
+
+    def __init__(self, display, image):
+        x11 = self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        vp, ul = ctypes.c_void_p, ctypes.c_ulong
+        x11.XOpenDisplay.restype = vp
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        for fn in ("XDefaultScreen",):
+            getattr(x11, fn).argtypes = [vp]
+        x11.XRootWindow.restype = ul
+        x11.XRootWindow.argtypes = [vp, ctypes.c_int]
+        x11.XDefaultVisual.restype = vp
+        x11.XDefaultVisual.argtypes = [vp, ctypes.c_int]
+        x11.XDefaultDepth.argtypes = [vp, ctypes.c_int]
+        x11.XCreateImage.restype = vp
+        x11.XCreateImage.argtypes = [vp, vp, ctypes.c_uint, ctypes.c_int, ctypes.c_int, ctypes.c_char_p,
+                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_int, ctypes.c_int]
+        x11.XCreatePixmap.restype = ul
+        x11.XCreatePixmap.argtypes = [vp, ul, ctypes.c_uint, ctypes.c_uint, ctypes.c_uint]
+        x11.XCreateGC.restype = vp
+        x11.XCreateGC.argtypes = [vp, ul, ul, vp]
+        x11.XPutImage.argtypes = [vp, ul, vp, vp, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_int,
+                                  ctypes.c_uint, ctypes.c_uint]
+        x11.XSetWindowBackgroundPixmap.argtypes = [vp, ul, ul]
+        x11.XClearWindow.argtypes = [vp, ul]
+        x11.XFreeGC.argtypes = [vp, vp]
+        x11.XFree.argtypes = [vp]
+        x11.XSync.argtypes = [vp, ctypes.c_int]
+        x11.XCloseDisplay.argtypes = [vp]
+        self.dpy = x11.XOpenDisplay(display.name.encode())
+        if not self.dpy:
+            raise RuntimeError(f"cannot open {display.name} for the desktop picture")
+        screen = x11.XDefaultScreen(self.dpy)
+        root = x11.XRootWindow(self.dpy, screen)
+        depth = x11.XDefaultDepth(self.dpy, screen)
+        if depth not in (24, 32):
+            raise RuntimeError(f"the desktop picture wants a 24-bit screen, not {depth}")
+        w, hgt = image.width, image.height
+        # 32-bit pixels 0x00RRGGBB, lowest byte first: the servers here are TrueColor, red high.
+        pixels = bytearray(4 * w * hgt)
+        pixels[0::4], pixels[1::4], pixels[2::4] = image.data[2::3], image.data[1::3], image.data[0::3]
+        self.pixels = ctypes.create_string_buffer(bytes(pixels), len(pixels))
+        ximage = x11.XCreateImage(self.dpy, x11.XDefaultVisual(self.dpy, screen), depth, 2, 0, self.pixels, w, hgt,
+                                  32, 4 * w)
+        pixmap = x11.XCreatePixmap(self.dpy, root, w, hgt, depth)
+        gc = x11.XCreateGC(self.dpy, pixmap, 0, None)
+        x11.XPutImage(self.dpy, pixmap, gc, ximage, 0, 0, 0, 0, w, hgt)
+        x11.XFreeGC(self.dpy, gc)
+        x11.XFree(ximage)  # the structure only: the pixels are ours
+        x11.XSetWindowBackgroundPixmap(self.dpy, root, pixmap)
+        x11.XClearWindow(self.dpy, root)
+        x11.XSync(self.dpy, 0)
+
+    def close(self):
+        if self.dpy:
+            self.x11.XCloseDisplay(self.dpy)
+            self.dpy = None
 
 
 class Xvfb(XDisplay):
@@ -161,6 +230,9 @@ class OnDummyXorg(XDisplay):
         self.number, self.proc, self.size = xorg.display, xorg.proc, xorg.screen
 
     def stop(self):
+        if self.background:
+            self.background.close()
+            self.background = None
         self.xorg.stop()
 
 
@@ -175,7 +247,7 @@ class TestWindow:
     """A plain X window made by the test through Xlib (ctypes), with no background of its own, so
     that the screen under it keeps showing the desktop until something draws there."""
 
-    def __init__(self, display, x, y, w, h):
+    def __init__(self, display, x, y, w, h, single_buffered=False):
         self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
         x11 = self.x11
         x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -194,11 +266,50 @@ class TestWindow:
         if not self.dpy:
             raise RuntimeError("cannot open the display for the test window")
         root = x11.XDefaultRootWindow(self.dpy)
-        # CopyFromParent for depth, class and visual; no attributes: background None.
-        self.id = x11.XCreateWindow(self.dpy, root, x, y, w, h, 0, 0, 0, None, 0, None)
+        if single_buffered:
+            self.id = self._single_buffered(root, x, y, w, h)
+        else:
+            # CopyFromParent for depth, class and visual; no attributes: background None.
+            self.id = x11.XCreateWindow(self.dpy, root, x, y, w, h, 0, 0, 0, None, 0, None)
         self.geometry = (x, y, w, h)
         x11.XMapWindow(self.dpy, self.id)
         x11.XSync(self.dpy, 0)
+
+    def _single_buffered(self, root, x, y, w, h):
+        """A window on an OpenGL visual with one colour buffer and no depth buffer."""
+        gl = ctypes.CDLL(ctypes.util.find_library("GL"))
+        gl.glXChooseVisual.restype = ctypes.c_void_p
+        gl.glXChooseVisual.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(ctypes.c_int)]
+        glx_rgba, glx_depth_size, none = 4, 12, 0
+        # Without GLX_DOUBLEBUFFER only single-buffered visuals are considered; depth 0 is the smallest.
+        wanted = (ctypes.c_int * 4)(glx_rgba, glx_depth_size, 0, none)
+        info = gl.glXChooseVisual(self.dpy, 0, wanted)
+        if not info:
+            raise RuntimeError("no single-buffered OpenGL visual on this display")
+        # XVisualInfo: Visual* visual, VisualID visualid, int screen, int depth, ...
+        visual = ctypes.c_void_p.from_address(info).value
+        depth = ctypes.c_int.from_address(info + 2 * ctypes.sizeof(ctypes.c_void_p) + ctypes.sizeof(ctypes.c_int)).value
+        x11 = self.x11
+        x11.XCreateColormap.restype = ctypes.c_ulong
+        x11.XCreateColormap.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p, ctypes.c_int]
+
+        class Attributes(ctypes.Structure):  # XSetWindowAttributes
+            _fields_ = [("background_pixmap", ctypes.c_ulong), ("background_pixel", ctypes.c_ulong),
+                        ("border_pixmap", ctypes.c_ulong), ("border_pixel", ctypes.c_ulong),
+                        ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                        ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                        ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                        ("event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                        ("override_redirect", ctypes.c_int), ("colormap", ctypes.c_ulong),
+                        ("cursor", ctypes.c_ulong)]
+        attributes = Attributes()
+        attributes.colormap = x11.XCreateColormap(self.dpy, root, visual, 0)
+        cw_border_pixel, cw_colormap = 1 << 3, 1 << 13
+        x11.XFree.argtypes = [ctypes.c_void_p]
+        window = x11.XCreateWindow(self.dpy, root, x, y, w, h, 0, depth, 1, visual, cw_border_pixel | cw_colormap,
+                                   ctypes.byref(attributes))
+        x11.XFree(info)
+        return window
 
     def destroy(self):
         if self.id:

@@ -101,6 +101,25 @@ class NativeHackTest(unittest.TestCase):
         self.assertLess(took, 0.5)
         print(f"\n--window: mean difference {diff:.2f} (bound {MATCH_BOUND}); SIGTERM to exit {took * 1000:.0f} ms")
 
+    def test_every_frame_rate_of_the_settings_slider_shows_the_picture_whole_then_broken(self):
+        # The slider's two ends: "--delay 0" (as fast as it may) and "--delay 100000" (10 frames/s).
+        slider = next(e for e in ET.parse(h.ROOT / "renderer" / "x11" / "glassfall.xml").getroot().iter("number")
+                      if e.get("id") == "delay")
+        for delay in (slider.get("low"), slider.get("high")):
+            with self.subTest(delay=delay):
+                proc = self.start("--window", "--delay", delay)
+                h.wait_until(lambda: self.x.visible_window(TITLE), 15, what="the window")
+                self.wait_view(self.matches(), 15, f"--delay {delay}: the desktop, whole", proc)
+                whole = time.monotonic()
+                shards = self.wait_view(lambda v: lh.broken(v) and lh.drawn(v), 15,
+                                        f"--delay {delay}: the picture broken", proc)
+                # The picture stood whole for its moment (screenshots take a while: not to the frame).
+                self.assertGreater(time.monotonic() - whole, 1.0)
+                shards.save(OUT / f"delay_{delay}_broken.png")
+                code, _ = self.end_by_signal(proc)
+                self.assertEqual(code, 0)
+                h.wait_until(lambda: self.x.visible_window(TITLE) is None, 5, what="the window gone")
+
     def test_keys_in_its_own_window_and_q_ends_it(self):
         white = lh.mp.Picture(*SCREEN, (255, 255, 255))
         self.x.set_root_picture(white, self.folder.name)
@@ -147,6 +166,16 @@ class NativeHackTest(unittest.TestCase):
             self.assertEqual(proc.stderr.read(), b"")
         finally:
             window.close()
+        # A window whose visual has neither a second buffer nor a depth buffer: said plainly, exit 1.
+        single = lh.TestWindow(self.x, *region, single_buffered=True)
+        try:
+            r = subprocess.run([str(lh.GLASSFALL), "--window-id", hex(single.id)], env=self.x.env(),
+                               capture_output=True, text=True, timeout=30)
+            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.stderr, f"glassfall: window {hex(single.id)} has no double-buffered OpenGL visual "
+                                       "with a depth buffer\n")
+        finally:
+            single.close()
         # A window id that names no window: said plainly, exit 1, no X error dump.
         r = subprocess.run([str(lh.GLASSFALL), "--window-id", "0x7ffffff"], env=self.x.env(), capture_output=True,
                            text=True, timeout=30)

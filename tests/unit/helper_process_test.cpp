@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <string>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "helper_process.h"
+#include "standard_streams.h"
 #include "stop_signals.h"
 
 namespace {
@@ -136,4 +138,35 @@ TEST(FindProgram, SearchesThePathThenTheFallbackFolder) {
   unlink(tool.c_str());
   unlink(plain.c_str());
   rmdir(dir.c_str());
+}
+
+// Started with 0, 1 and 2 closed (as a daemon may start us), the program gets /dev/null on
+// each, so nothing it opens later takes their numbers; open ones are left alone.
+TEST(StandardStreams, ClosedOnesAreOpenedOnDevNullAndOpenOnesKept) {
+  struct stat null;
+  ASSERT_EQ(stat("/dev/null", &null), 0);
+  for (const int keep : {-1, 1}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Exit codes say what went wrong: the child cannot use gtest's output.
+      struct stat before = {};
+      if (keep >= 0) fstat(keep, &before);
+      for (int fd = 0; fd <= 2; ++fd)
+        if (fd != keep) close(fd);
+      if (!standardstreams::ensureOpen()) _exit(10);
+      for (int fd = 0; fd <= 2; ++fd) {
+        struct stat now;
+        if (fstat(fd, &now) != 0) _exit(20 + fd);
+        const bool isNull = now.st_rdev == null.st_rdev && S_ISCHR(now.st_mode);
+        if (fd == keep ? now.st_ino != before.st_ino : !isNull) _exit(30 + fd);
+      }
+      const int next = open("/dev/null", O_RDONLY);
+      _exit(next > 2 ? 0 : 40);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "kept " << keep;
+  }
 }
