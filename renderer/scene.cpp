@@ -12,6 +12,10 @@ std::time_t calendarNow() { return std::time(nullptr); }
 constexpr float kCutInterval = 1.4f;
 constexpr float kGravity = 0.2f;
 
+// Set by a reset: the next frame is the whole picture's first on the screen, and its still
+// moment counts from that frame's clock, not from before the picture's load.
+bool firstFrameOfPicture = false;
+
 const PictureRows* memoryPicture = nullptr;
 // The texture holds memoryPicture as it was handed over: a restart need not build it again.
 bool memoryPictureBuilt = false;
@@ -109,6 +113,7 @@ bool resetScene() {
   snapshotTexture.bind();
 
   lastCutTime = elapsedTime;
+  firstFrameOfPicture = true;
   lastDrawnView = SceneView::moving;  // the picture may be another one now
   return true;
 }
@@ -125,7 +130,11 @@ void splitAll() {
 void toggleGravity() { gravity = (gravity == 0.0f) ? kGravity : 0.0f; }
 
 void advanceScene() {
-  if (elapsedTime - lastCutTime > kCutInterval) {
+  if (firstFrameOfPicture) {
+    // However long the load took, the whole picture stands for its full moment.
+    firstFrameOfPicture = false;
+    lastCutTime = elapsedTime;
+  } else if (elapsedTime - lastCutTime > kCutInterval) {
     lastCutTime = elapsedTime;
     if (pieceCount == 1) {
       pieces[0].velocity = Vec4(0, 0, 0.1, 1.0);

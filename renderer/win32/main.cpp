@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../frame_loop.h"
+#include "../frame_driver.h"
 #include "../gl_api.h"
 #include "../loop_hooks.h"
 #include "../placement.h"
@@ -39,7 +39,7 @@ PIXELFORMATDESCRIPTOR baseDescriptor() {
 PIXELFORMATDESCRIPTOR pixelFormat = baseDescriptor();
 bool pixelFormatCompleted = false;
 
-FramePacer* pacer = nullptr;  // none when the hooks ask for an unpaced loop
+FrameDriver driver;
 
 void debugPrintf(const char* format, ...) {
   char buffer[1024];
@@ -100,37 +100,22 @@ void onCreate(HWND window) {
 }
 
 void onDestroy() {
-  loopHooks().onLoopEnd();
+  driver.free();
   wglMakeCurrent(deviceContext, nullptr);
   wglDeleteContext(renderContext);
   PostQuitMessage(0);
 }
 
-// One frame: the clock, the count and the pacing move on whether or not it is drawn; a
-// frame equal to the one on the screen is neither drawn nor swapped, unless the system asked.
-void showFrame(bool systemAsked) {
-  const std::int64_t now = readCounter();
-  bool drawn = true;
-  if (systemAsked || !loopHooks().skipsEqualFrames()) {
-    paintFrame(now);
-  } else {
-    drawn = paintFrameIfChanged(now);
-  }
-  if (drawn) SwapBuffers(deviceContext);
-  static bool firstShown = false;
-  if (drawn && !firstShown) {
-    firstShown = true;
-    loopHooks().onStartupStep("first frame");
-  }
-  if (pacer) pacer->frameDrawn(now);
-  frameShown();
-  loopHooks().onFrameShown(now);
+// A frame the driver made: swapped when it drew, then counted.
+void show(const FrameDriver::Frame& frame) {
+  if (frame.drawn) SwapBuffers(deviceContext);
+  driver.shown(readCounter());
 }
 
 // Only the system invalidates the window: the loop draws its frames without a paint message.
 void onPaint(HWND window) {
   if (!isRunning) return;
-  showFrame(true);
+  show(driver.paint(readCounter()));
   ValidateRect(window, nullptr);
 }
 
@@ -145,21 +130,12 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_CREATE: onCreate(window); return 0;
     case WM_DESTROY: onDestroy(); return 0;
-    case WM_SIZE: resizeView(LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_SIZE: driver.reshape(LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_PAINT: onPaint(window); return 0;
     case WM_KEYDOWN: onKeyDown(window, wParam); return 0;
-    case WM_CHAR: handleSceneKey(int(wParam)); return 0;
+    case WM_CHAR: driver.key(int(wParam)); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
   }
-}
-
-// Between frames the loop sleeps until the deadline or the next message, whichever comes first.
-bool waitForFrameDeadline() {
-  if (!pacer) return false;
-  const DWORD wait = pacer->waitMilliseconds(readCounter());
-  if (wait == 0) return false;
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
-  return true;
 }
 
 }  // namespace
@@ -191,13 +167,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  startClock(frequency.QuadPart, readCounter());
-  FramePacer framePacer(counterFrequency, 60);
-  if (loopHooks().paced()) pacer = &framePacer;
-
-  if (!resetScene()) return 0;
-  loopHooks().onStartupStep("texture built");
-  isRunning = true;
+  FrameDriverOptions driving;
+  driving.frequency = frequency.QuadPart;
+  driving.delay = frequency.QuadPart / kFastestFramesPerSecond;
+  driver.init(driving, screenWidth, screenHeight, nullptr, readCounter());
 
   MSG message = {};  // an empty queue leaves it unwritten
   PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
@@ -205,12 +178,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
-    } else if (!waitForFrameDeadline()) {
-      showFrame(false);
+      continue;
+    }
+    // Between frames the loop sleeps until the deadline or the next message, whichever comes first.
+    const FrameDriver::Frame frame = driver.draw(readCounter());
+    if (frame.due) {
+      show(frame);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, frame.waitMilliseconds, QS_ALLINPUT);
     }
   }
 
-  isRunning = false;
-  pacer = nullptr;
+  driver.free();
   return int(message.wParam);
 }

@@ -23,11 +23,9 @@
 #include <cstring>
 #include <string>
 
-#include "../frame_loop.h"
-#include "../frame_rate.h"
+#include "../frame_driver.h"
 #include "../gl_api.h"
 #include "../hack_options.h"
-#include "../loop_hooks.h"
 #include "../scene.h"
 #include "../screen_picture.h"
 #include "background_music.h"
@@ -186,7 +184,7 @@ class Hack {
   void grabWithHelper();
   void handleEvent(XEvent& event);
   void waitForEvents(int milliseconds);
-  void drawFrame(std::int64_t now, bool mustDraw);
+  void swap();
   void close();
   bool ending() const { return quit_ || windowGone_ || stopsignals::requested(); }
 
@@ -202,7 +200,7 @@ class Hack {
   bool quit_ = false;
   bool windowGone_ = false;
   bool exposed_ = false;  // the server lost some of the window's pixels: the next frame draws
-  FrameRateMeter meter_;
+  FrameDriver driver_;
   GLuint fontLists_ = 0;
   int fontHeight_ = 0;
   RunCompanions companions_;
@@ -406,7 +404,7 @@ void Hack::handleEvent(XEvent& event) {
       if (target_.own && (key == XK_Escape || key == XK_q || key == XK_Q)) {
         quit_ = true;
       } else if (n == 1) {
-        handleSceneKey(static_cast<unsigned char>(text[0]));
+        driver_.key(static_cast<unsigned char>(text[0]));
       }
       break;
     }
@@ -415,7 +413,7 @@ void Hack::handleEvent(XEvent& event) {
           (event.xconfigure.width != target_.width || event.xconfigure.height != target_.height)) {
         target_.width = event.xconfigure.width;
         target_.height = event.xconfigure.height;
-        if (context_) resizeView(target_.width, target_.height);
+        if (context_) driver_.reshape(target_.width, target_.height);
       }
       break;
     case DestroyNotify:
@@ -442,47 +440,12 @@ void Hack::waitForEvents(int milliseconds) {
   ::poll(fds, 2, milliseconds);
 }
 
-// Draws and swaps the frame, or only moves the scene on when the frame would equal the one on
-// the screen. The frame-rate corner changes with every frame.
-void Hack::drawFrame(std::int64_t now, bool mustDraw) {
+// Shows the frame the driver drew; an error then means the window is gone, unless it is
+// still there.
+void Hack::swap() {
   XErrorTrap trap(display_);
-  if (mustDraw || fontLists_ || !loopHooks().skipsEqualFrames()) {
-    paintFrame(now);
-  } else if (!paintFrameIfChanged(now)) {
-    return;
-  }
-  if (fontLists_) {
-    // The frame-rate corner: pixel coordinates, no texture or depth, state put back after.
-    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIST_BIT);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, target_.width, 0, target_.height, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glListBase(fontLists_ - 32);
-    const std::string lines[2] = {meter_.loadLine(), meter_.rateLine()};
-    for (int i = 0; i < 2; ++i) {
-      const int y = 10 + i * (fontHeight_ + 2);
-      glColor3f(0, 0, 0);
-      glRasterPos2i(11, y - 1);
-      glCallLists(GLsizei(lines[i].size()), GL_UNSIGNED_BYTE, lines[i].data());
-      glColor3f(1, 1, 1);
-      glRasterPos2i(10, y);
-      glCallLists(GLsizei(lines[i].size()), GL_UNSIGNED_BYTE, lines[i].data());
-    }
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
-  }
   glXSwapBuffers(display_, target_.window);
   if (trap.check()) {
-    // An error while drawing means the window is gone, unless it is still there.
     XWindowAttributes attributes;
     XErrorTrap probe(display_);
     if (!XGetWindowAttributes(display_, target_.window, &attributes) || probe.check()) windowGone_ = true;
@@ -492,18 +455,13 @@ void Hack::drawFrame(std::int64_t now, bool mustDraw) {
 void Hack::run() {
   if (ending()) return;
   pictureRows_ = picture_.rows();
-  usePictureFromMemory(&pictureRows_);
-  screenWidth = target_.width;
-  screenHeight = target_.height;
-
   companions_.start(options_);
-  LoopHooks& hooks = loopHooks();
-  startClock(kNanosecondsPerSecond, monotonicNow());
-  FramePacer pacer = hooks.paced()
-                         ? FramePacer::forDelay(kNanosecondsPerSecond, std::int64_t(options_.delayMicroseconds) * 1000)
-                         : FramePacer::withPeriod(kNanosecondsPerSecond, 0);
-  resetScene();
-  isRunning = true;
+  FrameDriverOptions driving;
+  driving.frequency = kNanosecondsPerSecond;
+  driving.delay = std::int64_t(options_.delayMicroseconds) * 1000;
+  if (options_.showFps) driving.processorSeconds = processCpuSeconds;
+  driver_.init(driving, target_.width, target_.height, &pictureRows_, monotonicNow());
+  if (fontLists_) driver_.setCornerFont({fontLists_, fontHeight_});
 
   while (!ending()) {
     while (XPending(display_) && !ending()) {
@@ -512,22 +470,17 @@ void Hack::run() {
       handleEvent(event);
     }
     if (ending()) break;
-    const std::int64_t now = monotonicNow();
-    const std::uint32_t wait = pacer.waitMilliseconds(now);
-    if (wait > 0) {
-      waitForEvents(int(wait));
+    const FrameDriver::Frame frame = driver_.draw(monotonicNow(), exposed_);
+    if (!frame.due) {
+      waitForEvents(int(frame.waitMilliseconds));
       continue;
     }
-    drawFrame(now, exposed_);
     exposed_ = false;
+    if (frame.drawn) swap();
     if (windowGone_) break;
-    pacer.frameDrawn(now);
-    frameShown();
-    hooks.onFrameShown(now);
-    if (options_.showFps) meter_.frameShown(double(now) / 1e9, processCpuSeconds());
+    driver_.shown(monotonicNow());
   }
-  isRunning = false;
-  hooks.onLoopEnd();
+  driver_.free();
   companions_.stop();
 }
 

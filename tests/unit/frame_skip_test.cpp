@@ -140,9 +140,10 @@ TEST_F(FrameSkipTest, LeftOutFramesChangeNothingButTheDrawing) {
       ++empty;
     }
   }
-  // The whole picture stands for 1.4 s (84 frames) after each of the two resets and the start:
-  // all but its first frame are left out; the third stretch is cut short after 30 frames.
-  EXPECT_EQ(still, 2 * 83 + 29);
+  // The whole picture stands for 1.4 s from its first frame (85 frames, 84 periods) after each
+  // of the two resets and the start: all but that first frame are left out; the third stretch
+  // is cut short after 30 frames.
+  EXPECT_EQ(still, 2 * 84 + 29);
   EXPECT_GT(empty, 0);
 }
 

@@ -132,4 +132,16 @@ GLint GLAPIENTRY gluBuild2DMipmaps(GLenum target, GLint components, GLint width,
   return 0;
 }
 
+// The frame-rate corner's calls.
+void GLAPIENTRY glPushAttrib(GLbitfield mask) { record("glPushAttrib", {double(mask)}); }
+void GLAPIENTRY glPopAttrib() { record("glPopAttrib", {}); }
+void GLAPIENTRY glDisable(GLenum cap) { record("glDisable", {double(cap)}); }
+void GLAPIENTRY glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
+  record("glOrtho", {l, r, b, t, n, f});
+}
+void GLAPIENTRY glListBase(GLuint base) { record("glListBase", {double(base)}); }
+void GLAPIENTRY glColor3f(GLfloat r, GLfloat g, GLfloat b) { record("glColor3f", {r, g, b}); }
+void GLAPIENTRY glRasterPos2i(GLint x, GLint y) { record("glRasterPos2i", {double(x), double(y)}); }
+void GLAPIENTRY glCallLists(GLsizei n, GLenum type, const GLvoid*) { record("glCallLists", {double(n), double(type)}); }
+
 }  // extern "C"

@@ -1,0 +1,105 @@
+#include "frame_driver.h"
+
+#include <string>
+
+#include "gl_api.h"
+#include "loop_hooks.h"
+#include "scene.h"
+
+void FrameDriver::init(const FrameDriverOptions& options, int width, int height, const PictureRows* picture,
+                       std::int64_t now) {
+  options_ = options;
+  firstShown_ = false;
+  LoopHooks& hooks = loopHooks();
+  pacer_ = hooks.paced() ? FramePacer::forDelay(options.frequency, options.delay)
+                         : FramePacer::withPeriod(options.frequency, 0);
+  screenWidth = width;
+  screenHeight = height;
+  usePictureFromMemory(picture);
+  startClock(options.frequency, now);
+  resetScene();
+  hooks.onStartupStep("texture built");
+  isRunning = true;
+}
+
+FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw) {
+  Frame frame;
+  frame.waitMilliseconds = pacer_.waitMilliseconds(now);
+  if (frame.waitMilliseconds > 0) return frame;
+  return step(now, mustDraw);
+}
+
+FrameDriver::Frame FrameDriver::paint(std::int64_t now) { return step(now, true); }
+
+FrameDriver::Frame FrameDriver::step(std::int64_t now, bool mustDraw) {
+  Frame frame;
+  frame.due = true;
+  frameStart_ = now;
+  // The corner changes with every frame: then no frame equals the last one.
+  const bool corner = options_.processorSeconds && font_.lists;
+  if (mustDraw || corner || !loopHooks().skipsEqualFrames()) {
+    paintFrame(now);
+    frame.drawn = true;
+  } else {
+    frame.drawn = paintFrameIfChanged(now);
+  }
+  if (frame.drawn && corner) drawCorner();
+  return frame;
+}
+
+void FrameDriver::shown(std::int64_t now) {
+  LoopHooks& hooks = loopHooks();
+  if (!firstShown_ && framesDrawn > 0) {
+    firstShown_ = true;
+    hooks.onStartupStep("first frame");
+  }
+  pacer_.frameDrawn(frameStart_);
+  frameShown();
+  hooks.onFrameShown(frameStart_);
+  if (options_.processorSeconds) {
+    meter_.frameShown(double(now) / double(options_.frequency > 0 ? options_.frequency : 1),
+                      options_.processorSeconds());
+  }
+}
+
+void FrameDriver::reshape(int width, int height) { resizeView(width, height); }
+
+void FrameDriver::key(int characterCode) { handleSceneKey(characterCode); }
+
+void FrameDriver::free() {
+  if (!isRunning) return;
+  isRunning = false;
+  loopHooks().onLoopEnd();
+}
+
+// Frames per second and processor load in the lower left corner: pixel coordinates, no
+// texture or depth, every state it touches put back after.
+void FrameDriver::drawCorner() {
+  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LIST_BIT);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0, screenWidth, 0, screenHeight, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glListBase(font_.lists - 32);
+  const std::string lines[2] = {meter_.loadLine(), meter_.rateLine()};
+  for (int i = 0; i < 2; ++i) {
+    const int y = 10 + i * (font_.height + 2);
+    // A dark shadow under white text: readable over any picture.
+    glColor3f(0, 0, 0);
+    glRasterPos2i(11, y - 1);
+    glCallLists(GLsizei(lines[i].size()), GL_UNSIGNED_BYTE, lines[i].data());
+    glColor3f(1, 1, 1);
+    glRasterPos2i(10, y);
+    glCallLists(GLsizei(lines[i].size()), GL_UNSIGNED_BYTE, lines[i].data());
+  }
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopAttrib();
+}

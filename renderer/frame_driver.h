@@ -1,0 +1,65 @@
+// The frame schedule every front-end runs, in one place: the clock, the pacing floor, a frame
+// drawn or left out when equal to the one on the screen, the count and the 401-frame restart,
+// the loop hooks and start-up steps, the optional frame-rate corner. A front-end pumps its
+// events, calls draw(), swaps when it drew, calls shown(), and sleeps for what draw() asked.
+#pragma once
+
+#include <cstdint>
+
+#include "frame_loop.h"
+#include "frame_rate.h"
+#include "texture.h"
+
+struct FrameDriverOptions {
+  std::int64_t frequency = 1;  // counter ticks per second
+  // Ticks from one frame to the next; never less than one 60 Hz frame. Unpaced hooks ignore it.
+  std::int64_t delay = 0;
+  // The process's processor seconds so far, for the frame-rate corner; nullptr: no corner.
+  double (*processorSeconds)() = nullptr;
+};
+
+// Display lists of the ASCII characters 32 to 127 (one per character) in a bitmap font the
+// front-end made for the corner, and the font's line height in pixels.
+struct CornerFont {
+  unsigned lists = 0;
+  int height = 0;
+};
+
+class FrameDriver {
+ public:
+  struct Frame {
+    bool due = false;    // false: nothing to do before waitMilliseconds have passed
+    bool drawn = false;  // the back buffer holds a new frame: swap, then call shown()
+    std::uint32_t waitMilliseconds = 0;
+  };
+
+  // Starts the run at counter value `now`: the view's size, the picture (nullptr: the snapshot
+  // file), the clock, the first reset (the picture's load), the "texture built" step.
+  void init(const FrameDriverOptions& options, int width, int height, const PictureRows* picture, std::int64_t now);
+  void setCornerFont(const CornerFont& font) { font_ = font; }
+
+  // One turn of the loop. `mustDraw`: the system lost the window's pixels (an exposure), so
+  // the frame is drawn even when it equals the last one.
+  Frame draw(std::int64_t now, bool mustDraw = false);
+  // A frame the system asks for (the window shown or uncovered): drawn now, whatever the pacing.
+  Frame paint(std::int64_t now);
+  // After a due frame (drawn and swapped, or left out), at counter value `now`: counts it,
+  // restarts the picture after every 401, runs the hooks.
+  void shown(std::int64_t now);
+
+  void reshape(int width, int height);
+  void key(int characterCode);
+  // The loop's end, while the GL context is still current.
+  void free();
+
+ private:
+  Frame step(std::int64_t now, bool mustDraw);
+  void drawCorner();
+
+  FrameDriverOptions options_;
+  CornerFont font_;
+  FramePacer pacer_{1, kFastestFramesPerSecond};
+  FrameRateMeter meter_;
+  std::int64_t frameStart_ = 0;
+  bool firstShown_ = false;
+};
