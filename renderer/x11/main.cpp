@@ -1,5 +1,6 @@
 // X11/GLX front-end of the renderer: the native program `glassfall`, an XScreenSaver hack.
-//  [x] --window (own window the size of the screen; q, Escape, close end it), --root
+//  [x] --window (own window the size of the screen, following its changes; q, Escape, close
+//      end it), --root
 //      ($XSCREENSAVER_WINDOW, else the root window), --window-id, --delay, --fps, --help
 //  [x] picture: xscreensaver-getimage into a pixmap under the screensaver; standalone the
 //      area the window covers, read from the root window before our window shows
@@ -248,6 +249,8 @@ bool Hack::openOwnWindow() {
   XFreePixmap(display_, empty);
   XDefineCursor(display_, target_.window, blankCursor_);
 
+  // A monitor plugged in or a new resolution changes the root's size: the window follows.
+  XSelectInput(display_, root, StructureNotifyMask);
   XMapRaised(display_, target_.window);
   // The picture's still moment counts from when it can be seen.
   for (;;) {
@@ -409,7 +412,12 @@ void Hack::handleEvent(XEvent& event) {
       break;
     }
     case ConfigureNotify:
-      if (event.xconfigure.window == target_.window &&
+      if (target_.own && event.xconfigure.window == DefaultRootWindow(display_)) {
+        if (event.xconfigure.width != target_.width || event.xconfigure.height != target_.height) {
+          XMoveResizeWindow(display_, target_.window, 0, 0, unsigned(event.xconfigure.width),
+                            unsigned(event.xconfigure.height));
+        }
+      } else if (event.xconfigure.window == target_.window &&
           (event.xconfigure.width != target_.width || event.xconfigure.height != target_.height)) {
         target_.width = event.xconfigure.width;
         target_.height = event.xconfigure.height;
