@@ -2,18 +2,11 @@
 // screen, every monitor in one bounding rectangle, in physical pixels.
 #pragma once
 
+#include "glassfall_contract.h"
+
 class HostFiles;
 
-struct ScreenArea {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-};
-
-inline bool operator==(const ScreenArea& a, const ScreenArea& b) {
-  return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
-}
+using ScreenArea = contract::ScreenRect;
 
 // The run's area from the system's metrics: the virtual screen, or the primary screen when
 // the system reports no usable virtual screen. Every value fits the settings file's 16-bit

@@ -2,14 +2,6 @@
 
 #include <vector>
 
-const char kTempFolder[] = "C:\\velk_temp";
-const char kSettingsFile[] = "C:\\velk_temp\\Glassfall.ini";
-const char kSnapshotFile[] = "C:\\velk_temp\\Glassfall.alo";
-const char kSettingsSection[] = "Settings";
-const char kKeyWidth[] = "Width";
-const char kKeyHeight[] = "Height";
-const char kKeyLeft[] = "Left";
-const char kKeyTop[] = "Top";
 const char kKeyBgmMode[] = "BGM区分";
 const char kKeyBgmRepeat[] = "BGMﾘﾋﾟｰﾄ";
 const char kKeyBgmFile[] = "BGMﾌｧｲﾙ";

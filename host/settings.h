@@ -5,16 +5,18 @@
 #include <cstddef>
 #include <string>
 
+#include "glassfall_contract.h"
+
 // The shared files and the folder they live in. The folder and the settings file stay; the
 // snapshot lives only as long as the run that made it.
-extern const char kTempFolder[];    // C:\velk_temp
-extern const char kSettingsFile[];  // C:\velk_temp\Glassfall.ini
-extern const char kSnapshotFile[];  // C:\velk_temp\Glassfall.alo
-extern const char kSettingsSection[];
-extern const char kKeyWidth[];
-extern const char kKeyHeight[];
-extern const char kKeyLeft[];
-extern const char kKeyTop[];
+using contract::kTempFolder;
+using contract::kSettingsFile;
+using contract::kSnapshotFile;
+using contract::kSettingsSection;
+using contract::kKeyWidth;
+using contract::kKeyHeight;
+using contract::kKeyLeft;
+using contract::kKeyTop;
 extern const char kKeyBgmMode[];
 extern const char kKeyBgmRepeat[];
 extern const char kKeyBgmFile[];

@@ -6,7 +6,6 @@
 
 const char kRunWindowTitle[] = "Glassfall_Main";
 const char kDialogWindowTitle[] = "■Glassfall■";
-const char kRendererWindowTitle[] = "Glassfall_VC";
 const char kRendererFileName[] = "Glassfall.dll";
 const char kProgramTitle[] = "Glassfall (ScreenSaver)";
 const char kMissingRendererMessage[] = "Glassfall.dll が同じﾌｫﾙﾀﾞに見つかりません！";

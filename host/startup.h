@@ -6,13 +6,15 @@
 #include <optional>
 #include <string>
 
+#include "glassfall_contract.h"
+
 #include "screen_area.h"
 
 class HostFiles;
 
 extern const char kRunWindowTitle[];     // Glassfall_Main
 extern const char kDialogWindowTitle[];  // ■Glassfall■
-extern const char kRendererWindowTitle[];  // Glassfall_VC
+using contract::kRendererWindowTitle;  // Glassfall_VC
 extern const char kRendererFileName[];     // Glassfall.dll
 extern const char kProgramTitle[];
 extern const char kMissingRendererMessage[];

@@ -4,16 +4,10 @@
 
 #include <string>
 
-struct WindowRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-};
+#include "glassfall_contract.h"
 
-inline bool operator==(const WindowRect& a, const WindowRect& b) {
-  return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
-}
+// The same rectangle the host writes.
+using WindowRect = contract::ScreenRect;
 
 // The settings as stored: each value's text, empty when its key is missing.
 struct PlacementSettings {

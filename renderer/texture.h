@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "file_input.h"
+#include "glassfall_contract.h"
 
-constexpr char kSnapshotPath[] = "C:\\velk_temp\\Glassfall.alo";
+constexpr const char* kSnapshotPath = contract::kSnapshotFile;
 
 // A picture held in memory, laid out as the snapshot file's pixel data: 24 bits per pixel
 // in the order blue, green, red, rows padded to a multiple of 4 bytes, the desktop turned

@@ -21,8 +21,9 @@
 
 namespace {
 
-const char kClassName[] = "Glassfall_VC";
-const char kSettingsPath[] = "C:\\velk_temp\\Glassfall.ini";
+// The host finds the renderer by this title; the class carries the same name.
+const char* const kClassName = contract::kRendererWindowTitle;
+const char* const kSettingsPath = contract::kSettingsFile;
 
 HDC deviceContext = nullptr;
 HGLRC renderContext = nullptr;
@@ -52,14 +53,15 @@ void debugPrintf(const char* format, ...) {
 
 std::string profileText(const char* key) {
   char buffer[64] = {};
-  GetPrivateProfileStringA("Settings", key, "", buffer, sizeof buffer, kSettingsPath);
+  GetPrivateProfileStringA(contract::kSettingsSection, key, "", buffer, sizeof buffer, kSettingsPath);
   return buffer;
 }
 
 WindowRect placeWindow() {
   const WindowRect virtualScreen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                                     GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-  return windowPlacement({profileText("Width"), profileText("Height"), profileText("Left"), profileText("Top")},
+  return windowPlacement({profileText(contract::kKeyWidth), profileText(contract::kKeyHeight),
+                          profileText(contract::kKeyLeft), profileText(contract::kKeyTop)},
                          virtualScreen);
 }
 
