@@ -2,7 +2,7 @@
 //  [x] start-up and mode dispatch over the real system, the hidden run window and its loop
 //  [x] run hooks for the background music (program_hooks.cpp)
 //  [x] preview window and settings dialog, reached through the start-up system
-//  [ ] multi-monitor: the run covers the primary screen only
+//  [x] multi-monitor: the run photographs and covers the whole virtual screen
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
