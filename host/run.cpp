@@ -18,12 +18,22 @@ const char* ScreensaverRun::rendererTitle() { return kRendererWindowTitle; }
 
 void ScreensaverRun::load() {
   const ScreenArea area = system_.screenArea();
+  covered_ = area;
   system_.sizeToScreen(area);
   system_.captureDesktopTurned(area);
   system_.saveMaster(kSnapshotFile);
   const std::string renderer = rendererPath(state_.programFolder);
   if (!system_.startProgram(renderer, quotedCommandLine(renderer))) watch_.startFailed();
   hooks_.onLoad(timers_);
+}
+
+bool ScreensaverRun::watchTick(std::uint32_t nowMs) {
+  const ScreenArea now = system_.screenArea();
+  if (now.width > 0 && now.height > 0 && !(now == covered_)) {
+    covered_ = now;
+    system_.coverScreen(now);
+  }
+  return watch_.tick(system_.windowExists(rendererTitle()), nowMs);
 }
 
 void ScreensaverRun::end() {

@@ -17,6 +17,8 @@ class RunSystem {
   virtual ScreenArea screenArea() = 0;
   // Places the run window over the area and sizes its picture area Master to it.
   virtual void sizeToScreen(const ScreenArea& area) = 0;
+  // Moves the run window over a new area (the screen changed during the run); Master stays.
+  virtual void coverScreen(const ScreenArea& area) = 0;
   // Copies the area of the desktop into Master, turned by 180 degrees.
   virtual void captureDesktopTurned(const ScreenArea& area) = 0;
   // Writes Master as a new file at path, never through a link that stands there.
@@ -60,8 +62,10 @@ class ScreensaverRun {
 
   // The load steps, run once when the run window is made.
   void load();
-  // One tick of Timer3; true when the run window should close.
-  bool watchTick(std::uint32_t nowMs) { return watch_.tick(system_.windowExists(rendererTitle()), nowMs); }
+  // One tick of Timer3; true when the run window should close. A screen that changed since
+  // the last tick (a monitor plugged in or removed) is covered again, so the cursor stays
+  // hidden over every monitor.
+  bool watchTick(std::uint32_t nowMs);
   // The end steps up to the program end, which the caller does. The snapshot, a picture of
   // whatever was on screen, is removed once the music is stopped; the settings file stays.
   void end();
@@ -73,5 +77,6 @@ class ScreensaverRun {
   RunHooks& hooks_;
   RunTimers& timers_;
   RendererWatch watch_;
+  ScreenArea covered_;
   bool ended_ = false;
 };

@@ -64,6 +64,8 @@ void FrameDriver::shown(std::int64_t now) {
 
 void FrameDriver::reshape(int width, int height) { resizeView(width, height); }
 
+void FrameDriver::place(int left, int bottom, int width, int height) { placeView(left, bottom, width, height); }
+
 void FrameDriver::key(int characterCode) { handleSceneKey(characterCode); }
 
 void FrameDriver::free() {

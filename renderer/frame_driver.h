@@ -48,6 +48,8 @@ class FrameDriver {
   void shown(std::int64_t now);
 
   void reshape(int width, int height);
+  // The picture's view in part of a larger window (see placeView).
+  void place(int left, int bottom, int width, int height);
   void key(int characterCode);
   // The loop's end, while the GL context is still current.
   void free();

@@ -5,6 +5,8 @@
 
 int screenWidth = kDefaultWidth;
 int screenHeight = kDefaultHeight;
+int viewLeft = 0;
+int viewBottom = 0;
 bool isRunning = false;
 std::int64_t counterFrequency = 1;
 std::int64_t startCounter = 0;
@@ -52,11 +54,15 @@ bool frameShown() {
   return false;
 }
 
-void resizeView(int width, int height) {
+void resizeView(int width, int height) { placeView(0, 0, width, height); }
+
+void placeView(int left, int bottom, int width, int height) {
   lastDrawnView = SceneView::moving;  // the same scene on another viewport is another picture
+  viewLeft = left;
+  viewBottom = bottom;
   screenWidth = width;
   screenHeight = height;
-  glViewport(0, 0, width, height == 0 ? 1 : height);
+  glViewport(left, bottom, width, height == 0 ? 1 : height);
 }
 
 void handleSceneKey(int characterCode) {

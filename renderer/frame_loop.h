@@ -5,6 +5,10 @@
 
 extern int screenWidth;
 extern int screenHeight;
+// Where the picture's view starts in the window (GL's lower left origin): 0, 0 unless the
+// window grew past the picture, whose part then stays over the monitors it was taken from.
+extern int viewLeft;
+extern int viewBottom;
 extern bool isRunning;
 extern std::int64_t counterFrequency;
 extern std::int64_t startCounter;
@@ -42,6 +46,9 @@ bool frameShown();
 
 // The WM_SIZE step: records the client size and sets the viewport.
 void resizeView(int width, int height);
+// The picture's view at `left`, `bottom` of the window, `width` x `height`; the rest of the
+// window is only cleared.
+void placeView(int left, int bottom, int width, int height);
 
 // The WM_CHAR step: "g", "r", "s" in either case act on the scene.
 void handleSceneKey(int characterCode);

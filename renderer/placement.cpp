@@ -49,3 +49,12 @@ WindowRect windowPlacement(const PlacementSettings& settings, const WindowRect& 
   if (x1 <= x0 || y1 <= y0) return virtualScreen;
   return {int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
 }
+
+WindowRect pictureViewport(const WindowRect& picture, const WindowRect& window) {
+  WindowRect view;
+  view.left = picture.left - window.left;
+  view.top = (window.top + window.height) - (picture.top + picture.height);  // the bottom, in GL's terms
+  view.width = picture.width;
+  view.height = picture.height;
+  return view;
+}

@@ -24,3 +24,8 @@ bool settingsInteger(const std::string& text, int& value);
 // one that would lie wholly off screen covers the virtual screen instead. A virtual screen
 // of no size (unknown) clips nothing.
 WindowRect windowPlacement(const PlacementSettings& settings, const WindowRect& virtualScreen);
+
+// Where the picture taken over `picture` (screen coordinates) lies in a window over `window`
+// once the screen changed under a run: its viewport in GL's window coordinates (origin at the
+// lower left), so that each monitor's part stays over that monitor.
+WindowRect pictureViewport(const WindowRect& picture, const WindowRect& window);

@@ -76,7 +76,7 @@ void usePictureFromMemory(const PictureRows* picture) {
 }
 
 void setupView() {
-  glViewport(0, 0, screenWidth, screenHeight);
+  glViewport(viewLeft, viewBottom, screenWidth, screenHeight);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   gluPerspective(19.0, 1.0, 1.0, 20.0);

@@ -112,6 +112,8 @@ void RunWindow::sizeToScreen(const ScreenArea& area) {
   master_.resize(inner.right, inner.bottom);
 }
 
+void RunWindow::coverScreen(const ScreenArea& area) { setBoundsPixels(area.left, area.top, area.width, area.height); }
+
 void RunWindow::captureDesktopTurned(const ScreenArea& area) {
   captureStartCounter = counterNow();
   const int width = master_.width(), height = master_.height();

@@ -40,6 +40,7 @@ class RunWindow : public Window, private RunSystem, private RunTimers {
  private:
   ScreenArea screenArea() override;
   void sizeToScreen(const ScreenArea& area) override;
+  void coverScreen(const ScreenArea& area) override;
   void captureDesktopTurned(const ScreenArea& area) override;
   void saveMaster(const std::string& path) override;
   bool startProgram(const std::string& applicationName, const std::string& commandLine) override;

@@ -6,6 +6,8 @@
 //  [x] loop hooks at each shown frame and at the end (a benchmark build links its own)
 //  [x] keys: Escape ends, g / r / s act on the scene; WM_CLOSE ends through DefWindowProc
 //  [x] multi-monitor: the window covers the rectangle the host wrote, clipped to the virtual screen
+//  [x] a changed screen (monitor added or removed, new resolution): the window covers the new
+//      virtual screen within a second, the picture where it was taken, black elsewhere
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -41,6 +43,12 @@ PIXELFORMATDESCRIPTOR pixelFormat = baseDescriptor();
 bool pixelFormatCompleted = false;
 
 FrameDriver driver;
+// What the picture covers (the rectangle it was taken from) and what the window covers now:
+// the same until the screen changes under the run.
+WindowRect pictureArea;
+WindowRect windowArea;
+constexpr UINT_PTR kScreenCheckTimer = 1;
+constexpr UINT kScreenCheckMs = 250;
 
 void debugPrintf(const char* format, ...) {
   char buffer[1024];
@@ -57,12 +65,15 @@ std::string profileText(const char* key) {
   return buffer;
 }
 
+WindowRect virtualScreen() {
+  return {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+          GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
 WindowRect placeWindow() {
-  const WindowRect virtualScreen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                                    GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   return windowPlacement({profileText(contract::kKeyWidth), profileText(contract::kKeyHeight),
                           profileText(contract::kKeyLeft), profileText(contract::kKeyTop)},
-                         virtualScreen);
+                         virtualScreen());
 }
 
 std::int64_t readCounter() {
@@ -98,7 +109,32 @@ void onCreate(HWND window) {
   renderContext = wglCreateContext(deviceContext);
   wglMakeCurrent(deviceContext, renderContext);
   setSwapInterval();
+  // HACK: Wine sends no WM_DISPLAYCHANGE to the window when a monitor comes or goes, so the
+  // virtual screen is also looked at four times a second.
+  SetTimer(window, kScreenCheckTimer, kScreenCheckMs, nullptr);
   loopHooks().onStartupStep("gl context");
+}
+
+void onSize(int width, int height) {
+  if (windowArea.width == width && windowArea.height == height && !(windowArea == pictureArea)) {
+    const WindowRect view = pictureViewport(pictureArea, windowArea);
+    driver.place(view.left, view.top, view.width, view.height);
+  } else {
+    driver.reshape(width, height);
+  }
+}
+
+// A monitor plugged in or removed, or a new resolution: the window covers the virtual screen
+// again; the picture stays where it was taken, and where it has none the window is black.
+void followScreen(HWND window) {
+  const WindowRect screen = virtualScreen();
+  if (screen.width < 1 || screen.height < 1 || screen == windowArea) return;
+  windowArea = screen;
+  SetWindowPos(window, nullptr, screen.left, screen.top, screen.width, screen.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  // A move alone sends no WM_SIZE, yet it moves the picture within the window.
+  RECT client;
+  if (GetClientRect(window, &client)) onSize(client.right, client.bottom);
 }
 
 void onDestroy() {
@@ -132,7 +168,11 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_CREATE: onCreate(window); return 0;
     case WM_DESTROY: onDestroy(); return 0;
-    case WM_SIZE: driver.reshape(LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_SIZE: onSize(LOWORD(lParam), HIWORD(lParam)); return 0;
+    case WM_DISPLAYCHANGE: followScreen(window); return 0;
+    case WM_TIMER:
+      if (wParam == kScreenCheckTimer) followScreen(window);
+      return 0;
     case WM_PAINT: onPaint(window); return 0;
     case WM_KEYDOWN: onKeyDown(window, wParam); return 0;
     case WM_CHAR: driver.key(int(wParam)); return 0;
@@ -148,6 +188,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ShowCursor(FALSE);
 
   const WindowRect placement = placeWindow();
+  pictureArea = windowArea = placement;
   screenWidth = placement.width;
   screenHeight = placement.height;
 

@@ -191,5 +191,53 @@ class TwoMonitorTest(unittest.TestCase):
 
         h.wait_until(shows_the_picture, WHOLE_WITHIN, interval=0.02, what="the picture across both monitors")
 
+    def test_a_monitor_plugged_in_and_out_during_a_run_is_covered_and_the_run_ends_cleanly(self):
+        # The run starts with the primary alone; the desktop's test pattern fills the X screen.
+        self.xorg._xrandr("--output", "DUMMY1", "--off")
+        self.addCleanup(self.xorg._xrandr, "--output", "DUMMY1", "--mode", f"{SECOND.width}x{SECOND.height}_gf",
+                        "--pos", f"{SECOND.x}x{SECOND.y}")
+        pattern = OUT / "live_desktop.png"
+        pattern.write_bytes(mp.png_bytes(mp.test_picture(*self.xorg.screen)))
+        shown = th.ShownPicture(self.s, pattern)
+        self.addCleanup(shown.close)
+        host = self.start(self.folder + "\\Glassfall.scr", "/s")
+        window = self.s.wait_window(RENDERER_TITLE, timeout=30)
+        self.assertEqual((window.x, window.y, window.w, window.h), (0, 0, PRIMARY.width, PRIMARY.height))
+
+        def placed():
+            w = self.s.find_window(RENDERER_TITLE)
+            return w and (w.x, w.y, w.w, w.h)
+
+        # Plugged in at the left: the window covers the new virtual screen, and the new monitor,
+        # where there is no picture, is black instead of the live desktop.
+        self.xorg._xrandr("--output", "DUMMY1", "--mode", f"{SECOND.width}x{SECOND.height}_gf", "--pos",
+                          f"{SECOND.x}x{SECOND.y}")
+        plugged = time.monotonic()
+        h.wait_until(lambda: placed() == VIRTUAL, 10, interval=0.05, what="the window over both monitors")
+        took = time.monotonic() - plugged
+        self.assertLess(took, 2.0)
+
+        def new_monitor_black():
+            shot = self.s.screenshot()
+            return shot if area(shot, SECOND).dark_fraction() > 0.99 else None
+        h.wait_until(new_monitor_black, 5, interval=0.05, what="no live desktop on the new monitor").save(
+            OUT / "monitor_plugged_in.png")
+        # The primary goes on showing the run.
+        self.assertLess(area(self.s.screenshot(), PRIMARY).dark_fraction(), 0.9)
+
+        # Unplugged again: still running, the window back over the primary.
+        self.xorg._xrandr("--output", "DUMMY1", "--off")
+        h.wait_until(lambda: placed() == (0, 0, PRIMARY.width, PRIMARY.height), 10, interval=0.05,
+                     what="the window back over the primary")
+        self.assertIsNone(host.poll())
+        self.s.screenshot(OUT / "monitor_unplugged.png")
+
+        self.s.probe("key", RENDERER_TITLE, 27)  # Escape
+        self.assertTrue(self.s.wait_gone(RENDERER_TITLE, 20))
+        self.assertEqual(host.wait(timeout=10), 0)
+        self.assertFalse((self.s.velk_temp / "Glassfall.alo").exists())
+        print(f"\nmonitor plugged in: the window covered both {took * 1000:.0f} ms later")
+
+
 if __name__ == "__main__":
     unittest.main()

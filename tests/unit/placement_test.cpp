@@ -70,3 +70,17 @@ TEST(SettingsInteger, ReadsWholeDecimalNumbersOnly) {
 }
 
 }  // namespace
+
+// After the screen changed under a run, the picture keeps its place on the monitors: its
+// viewport in the new window, counted from the window's lower left corner as GL does.
+TEST(PictureViewport, KeepsThePictureWhereItWasTakenInAGrownOrShrunkWindow) {
+  const WindowRect picture = {0, 0, 1024, 768};
+  // Unchanged: the whole window.
+  EXPECT_EQ(pictureViewport(picture, picture), (WindowRect{0, 0, 1024, 768}));
+  // An 800 x 600 monitor plugged in at the left: the picture moves right, its bottom at 0.
+  EXPECT_EQ(pictureViewport(picture, {-800, 0, 1824, 768}), (WindowRect{800, 0, 1024, 768}));
+  // A taller monitor at the left, its top above the picture's: the picture's bottom is 200 up.
+  EXPECT_EQ(pictureViewport(picture, {-800, -232, 1824, 1200}), (WindowRect{800, 200, 1024, 768}));
+  // The left monitor of a pair removed: the picture reaches past the window's left edge.
+  EXPECT_EQ(pictureViewport({-800, 0, 1824, 768}, {0, 0, 1024, 768}), (WindowRect{-800, 0, 1824, 768}));
+}

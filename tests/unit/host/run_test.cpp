@@ -32,6 +32,7 @@ class RecordingRun : public RunSystem, public RunTimers, public RunHooks {
     return area;
   }
   void sizeToScreen(const ScreenArea& a) override { log.push_back("size " + text(a)); }
+  void coverScreen(const ScreenArea& a) override { log.push_back("cover " + text(a)); }
   void captureDesktopTurned(const ScreenArea& a) override { log.push_back("capture " + text(a)); }
   void saveMaster(const std::string& path) override { log.push_back("save " + path); }
   bool startProgram(const std::string& application, const std::string& commandLine) override {
@@ -172,9 +173,40 @@ TEST(RunEnd, StopsTheMusicRemovesTheSnapshotAndGivesTheCursorBackOnEveryWayTheRu
     ASSERT_TRUE(way.endsAfter(run, system)) << way.name;
     run.end();
     run.end();  // a second close request does not repeat the steps
-    EXPECT_EQ(system.log, kEnd) << way.name;
+    // The ticks read the screen's area (to follow a change); nothing else happens before the end.
+    Log steps;
+    for (const std::string& entry : system.log)
+      if (entry != "screen") steps.push_back(entry);
+    EXPECT_EQ(steps, kEnd) << way.name;
     EXPECT_EQ(state.cursorCount, 0) << way.name;
   }
+}
+
+// A monitor plugged in or removed during the run: the next watch tick moves the run window
+// over the new area (so the cursor stays hidden there), once; the snapshot is not taken again.
+TEST(RunWatch, ACoveredScreenThatChangesIsCoveredAgainAtTheNextTick) {
+  RecordingRun system;
+  HostState state;
+  ScreensaverRun run(state, system, system, system, 0);
+  system.area = {0, 0, 1024, 768};
+  run.load();
+  system.rendererWindow = true;
+  system.log.clear();
+  EXPECT_FALSE(run.watchTick(500));
+  EXPECT_EQ(system.log, (Log{"screen"}));
+
+  system.area = {-800, 0, 1824, 768};
+  EXPECT_FALSE(run.watchTick(1000));
+  EXPECT_FALSE(run.watchTick(1500));
+  EXPECT_EQ(system.log, (Log{"screen", "screen", "cover -800,0 1824x768", "screen"}));
+
+  // Back to one monitor; an area of no size (the system could not tell) is not followed.
+  system.log.clear();
+  system.area = {0, 0, 0, 0};
+  run.watchTick(2000);
+  system.area = {0, 0, 1024, 768};
+  run.watchTick(2500);
+  EXPECT_EQ(system.log, (Log{"screen", "screen", "cover 0,0 1024x768"}));
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, int at) {
