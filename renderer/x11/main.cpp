@@ -14,6 +14,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -174,6 +175,7 @@ class Hack {
   bool open();
   void run();
   bool windowGone() const { return windowGone_; }
+  bool musicLeftRunning() const { return companions_.music.leftRunning(); }
 
  private:
   bool openOwnWindow();
@@ -559,6 +561,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   int status = 0;
+  bool musicLeftRunning = false;
   {
     Hack hack(display, options);
     if (hack.open()) {
@@ -566,7 +569,14 @@ int main(int argc, char** argv) {
     } else if (!stopsignals::requested() && !hack.windowGone()) {
       status = 1;
     }
+    musicLeftRunning = hack.musicLeftRunning();
   }
   XCloseDisplay(display);
+  if (musicLeftRunning) {
+    // The music thread is stuck inside GStreamer: leave without the static destructors,
+    // which would take its data away under it.
+    std::fflush(nullptr);
+    _exit(status);
+  }
   return status;
 }
