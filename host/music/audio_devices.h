@@ -18,6 +18,10 @@ class LoopingStream {
   virtual void rewind() = 0;
   // Sound is going out: played, not paused, and no failure since.
   virtual bool playing() = 0;
+  // An error (no sound output, a broken file) has stopped it since the last open or rewind.
+  virtual bool failed() = 0;
+  // After a failed open: the file is no audio at all (as opposed to no way to play it now).
+  virtual bool notAudio() { return false; }
 };
 
 // The audio CD in the default drive. Tracks count from 1.
@@ -29,6 +33,8 @@ class CdDrive {
   // The track playing, or where play() without a track would begin.
   virtual int currentTrack() = 0;
   virtual bool playing() = 0;
+  // An error has stopped the playback since the last play().
+  virtual bool failed() = 0;
   // Plays from the start of `track` on through the disc; false for a track the disc lacks.
   virtual bool play(int track) = 0;
   virtual void stop() = 0;

@@ -1,6 +1,8 @@
 #include "mci_devices.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,26 @@ const struct {
 
 }  // namespace
 
+double steadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void RetryBackoff::retried(double now) {
+  next_ = now + wait_;
+  wait_ = std::min(wait_ * 2, kLongestWait);
+}
+
+void RetryBackoff::playingAt(double now) {
+  if (now < next_) return;
+  next_ = -1e300;
+  wait_ = kFirstWait;
+}
+
+void MciDevices::noteUnplayable(LoopingStream& stream, const std::string& path) {
+  if (!notes_ || !stream.notAudio() || !noted_.insert(path).second) return;
+  notes_("music file is not audio, nothing plays: " + path);
+}
+
 std::uint32_t MciDevices::mciSend(const char* command, char* returnString, std::uint32_t returnLength,
                                   void* /*callbackWindow*/) {
   const std::string text = trimmed(command == nullptr ? "" : command);
@@ -92,7 +114,7 @@ std::uint32_t MciDevices::mciSend(const char* command, char* returnString, std::
       files_.erase(file);
       result = 0;
     } else if (file != files_.end()) {
-      result = fileCommand(*file->second, verb, arguments, reply);
+      result = fileCommand(file->second, verb, arguments, reply);
     } else {
       result = kMciErrInvalidDeviceName;
     }
@@ -123,18 +145,27 @@ std::uint32_t MciDevices::open(const std::string& element, const std::string& re
   if (alias.empty() || !extra.empty() || alias == "cdaudio") return kMciErrUnsupportedFunction;
   if (files_.count(alias)) return kMciErrDuplicateAlias;
   std::unique_ptr<LoopingStream> stream = devices_.newStream();
-  if (!stream->open(element)) return kMciErrInvalidFile;
-  files_[alias] = std::move(stream);
+  if (!stream->open(element)) {
+    noteUnplayable(*stream, element);
+    return kMciErrInvalidFile;
+  }
+  files_[alias].stream = std::move(stream);
   return 0;
 }
 
-std::uint32_t MciDevices::fileCommand(LoopingStream& stream, const std::string& verb, const std::string& rest,
+std::uint32_t MciDevices::fileCommand(FileDevice& file, const std::string& verb, const std::string& rest,
                                       std::string& reply) {
+  LoopingStream& stream = *file.stream;
   if (verb == "play") {
-    if (rest == "from 0") {
+    if (!rest.empty() && rest != "from 0") return kMciErrUnsupportedFunction;
+    // A stream that failed is built afresh to try again, which is dear: not every second.
+    if (stream.failed()) {
+      const double now = clock_();
+      if (!file.retry.due(now)) return kMciErrDeviceNotReady;
+      file.retry.retried(now);
       stream.rewind();
-    } else if (!rest.empty()) {
-      return kMciErrUnsupportedFunction;
+    } else if (rest == "from 0") {
+      stream.rewind();
     }
     stream.play();
     return 0;
@@ -144,7 +175,9 @@ std::uint32_t MciDevices::fileCommand(LoopingStream& stream, const std::string& 
     return 0;
   }
   if (verb == "status" && rest == "mode") {
-    reply = stream.playing() ? "playing" : "stopped";
+    const bool playing = stream.playing();
+    if (playing) file.retry.playingAt(clock_());
+    reply = playing ? "playing" : "stopped";
     return 0;
   }
   return verb == "play" || verb == "stop" || verb == "status" ? kMciErrUnsupportedFunction
@@ -166,7 +199,9 @@ std::uint32_t MciDevices::cdCommand(const std::string& verb, const std::string& 
 
   const int tracks = cd_->trackCount();
   if (verb == "status" && rest == "mode") {
-    reply = tracks < 0 ? "not ready" : (cd_->playing() ? "playing" : "stopped");
+    const bool playing = tracks >= 0 && cd_->playing();
+    if (playing) cdRetry_.playingAt(clock_());
+    reply = tracks < 0 ? "not ready" : (playing ? "playing" : "stopped");
     return 0;
   }
   if (tracks < 0) return kMciErrDeviceNotReady;
@@ -197,6 +232,12 @@ std::uint32_t MciDevices::cdCommand(const std::string& verb, const std::string& 
     return kMciErrUnsupportedFunction;
   }
   if (track < 1 || track > tracks) return kMciErrOutOfRange;
+  // The poll asks five times a second; a drive that failed waits its turn.
+  if (cd_->failed()) {
+    const double now = clock_();
+    if (!cdRetry_.due(now)) return kMciErrDeviceNotReady;
+    cdRetry_.retried(now);
+  }
   return cd_->play(int(track)) ? 0 : kMciErrOutOfRange;
 }
 
@@ -215,7 +256,10 @@ std::int32_t MciDevices::playSound(const char* sound, void* /*module*/, std::uin
   if (sound == nullptr) return 1;
   if ((flags & (kSndAsync | kSndLoop)) != (kSndAsync | kSndLoop)) return 0;
   std::unique_ptr<LoopingStream> stream = devices_.newStream();
-  if (!stream->open(sound)) return 0;
+  if (!stream->open(sound)) {
+    noteUnplayable(*stream, sound);
+    return 0;
+  }
   stream->play();
   sound_ = std::move(stream);
   return 1;

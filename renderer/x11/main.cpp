@@ -178,6 +178,7 @@ class Hack {
   bool open();
   void run();
   bool windowGone() const { return windowGone_; }
+  bool musicLeftRunning() const { return companions_.music.leftRunning(); }
 
  private:
   bool openOwnWindow();
@@ -559,6 +560,7 @@ int main(int argc, char** argv) {
   }
   XSetIOErrorHandler(onDisplayLost);
   int status = 0;
+  bool musicLeftRunning = false;
   {
     Hack hack(display, options);
     if (hack.open()) {
@@ -566,7 +568,14 @@ int main(int argc, char** argv) {
     } else if (!stopsignals::requested() && !hack.windowGone()) {
       status = 1;
     }
+    musicLeftRunning = hack.musicLeftRunning();
   }
   XCloseDisplay(display);
+  if (musicLeftRunning) {
+    // The music thread is stuck inside GStreamer: leave without the static destructors,
+    // which would take its data away under it.
+    std::fflush(nullptr);
+    _exit(status);
+  }
   return status;
 }

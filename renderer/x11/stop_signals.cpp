@@ -11,7 +11,13 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 int wakePipe[2] = {-1, -1};
 
-void onStopSignal(int) {
+void onStopSignal(int sig) {
+  // A second request ends the program at once, the signal's own way, whatever it is doing.
+  if (stopRequested) {
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return;
+  }
   const int saved = errno;
   stopRequested = 1;
   const char byte = 1;

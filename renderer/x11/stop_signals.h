@@ -1,5 +1,6 @@
 // SIGTERM and SIGINT as a request to stop: the handler only records it and wakes the loop
 // through a pipe, so the loop takes the normal way out (context released, helper reaped).
+// A second one while the first is pending ends the process at once, as the signal would.
 #pragma once
 
 namespace stopsignals {

@@ -1,13 +1,18 @@
 """The native program's music, heard through a private PulseAudio null sink: an MP3 and a WAV
 file loop without a gap while `glassfall --window --music FILE` runs and fall silent within
-0.5 s of SIGTERM; of two processes with music exactly one plays (the player lock), and when it
-ends the other takes over; `--cd` with no drive leaves the picture breaking in silence.
+0.5 s of SIGTERM; SIGTERM ends the program within a second whatever its music is doing (even
+GStreamer's first start); a music file that is no audio is named in one line on stderr; of two
+processes with music exactly one plays (the player lock), and when it ends the other takes
+over; `--cd` with no drive leaves the picture breaking in silence.
 Recordings are left in out/e2e/linux_music/."""
 
+import os
+import random
 import shutil
 import signal
 import subprocess
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -101,12 +106,96 @@ class LinuxMusicTest(unittest.TestCase):
                 print(path.name, "sound", [(round(a, 2), round(b, 2)) for a, b in plays], "end", round(end, 2),
                       "gaps", [round(c - b, 3) for (_, b), (c, _) in zip(fine, fine[1:]) if c < end])
                 self.assertEqual(len(plays), 1, f"one unbroken sound: {plays}")
+                gaps = [c - b for (_, b), (c, _) in zip(fine, fine[1:]) if c < end]
+                self.assertLessEqual(max(gaps, default=0), 0.02, "no gap at the loop point")
                 start, stop = plays[0]
                 self.assertGreater(min(stop, end) - start, 2 * seconds, "heard at least twice")
                 self.assertAlmostEqual(sound.frequency(start + 0.1, min(stop, end) - 0.1), hertz, delta=5)
                 self.assertGreater(stop, end - 0.3, "the music lasts until the end")
                 self.assertLessEqual(stop, end + 0.5, "silence within 0.5 s of SIGTERM")
                 self.assertEqual(self.left_behind(), [], "no process of the program's may stay")
+
+    def stderr_lines(self, proc):
+        """What the running process has written to stderr so far, as lines."""
+        os.set_blocking(proc.stderr.fileno(), False)
+        chunk = proc.stderr.read()
+        self.__dict__.setdefault("_err", {}).setdefault(proc.pid, b"")
+        if chunk:
+            self._err[proc.pid] += chunk
+        return self._err[proc.pid].decode(errors="replace").splitlines()
+
+    def test_music_file_that_is_no_audio_is_named_once_and_nothing_plays(self):
+        noise = self.folder / "random.mp3"
+        noise.write_bytes(random.Random(22).randbytes(64 * 1024))
+        empty = self.folder / "empty.mp3"
+        empty.write_bytes(b"")
+        for path in (noise, empty):
+            with self.subTest(path.name):
+                rec = Recording(self.sink, OUT / f"not_audio_{path.stem}.wav")
+                try:
+                    proc = self.start("--music", str(path))
+                    line = f"glassfall: music file is not audio, nothing plays: {path}"
+                    h.wait_until(lambda: line in self.stderr_lines(proc), 30, what="the line on stderr")
+                    self.record_on(rec, 1.5)  # the music's watch ticks on meanwhile
+                    code, _ = self.terminate(proc, rec)
+                finally:
+                    sound = rec.stop()
+                self.assertEqual(code, 0)
+                self.assertEqual(self.stderr_lines(proc), [line])
+                self.assertEqual(sound.segments(), [])
+
+    # A plugin of our own whose loading takes seconds: GStreamer's first start (a fresh
+    # registry) is then under way when the signal comes. It marks its start in a file, and
+    # gives up when the process that loads it goes.
+    SLOW_PLUGIN = r"""
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+__attribute__((constructor)) static void slow_start(void) {
+    const char* mark = getenv("GF_SLOW_PLUGIN_MARK");
+    if (mark) { FILE* f = fopen(mark, "w"); if (f) fclose(f); }
+    pid_t parent = getppid();
+    for (int i = 0; i < 200 && getppid() == parent; ++i) usleep(25000);
+}
+"""
+
+    def slow_plugin_env(self):
+        folder = Path(tempfile.mkdtemp(prefix="gfslow-", dir=self.folder))
+        source = folder / "slow.c"
+        source.write_text(self.SLOW_PLUGIN)
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", str(folder / "libgstslowstart.so"), str(source)], check=True)
+        return {"GST_REGISTRY": str(folder / "registry.bin"), "GST_PLUGIN_PATH": str(folder),
+                "GF_SLOW_PLUGIN_MARK": str(folder / "loading")}, folder / "loading"
+
+    def test_sigterm_ends_the_program_within_a_second_whatever_the_music_does(self):
+        slow_env, loading = self.slow_plugin_env()
+        for what, env in (("playing", {}), ("GStreamer's first start", slow_env)):
+            with self.subTest(what):
+                rec = Recording(self.sink, OUT / f"sigterm_{'playing' if not env else 'first_start'}.wav")
+                try:
+                    saved = self.env
+                    self.env = {**saved, **env}
+                    try:
+                        proc = self.start("--music", str(self.mp3))
+                    finally:
+                        self.env = saved
+                    if env:
+                        h.wait_until(loading.exists, 30, what="GStreamer to load the slow plugin")
+                    else:
+                        self.record_on(rec, 2.5)
+                    sent = time.monotonic()
+                    proc.send_signal(signal.SIGTERM)
+                    code = proc.wait(5)
+                    took = time.monotonic() - sent
+                finally:
+                    sound = rec.stop()
+                print(f"SIGTERM while {what}: gone after {took:.2f} s")
+                self.assertEqual(code, 0, proc.stderr.read().decode())
+                self.assertLess(took, 1.0)
+                if not env:
+                    self.assertTrue(sound.segments(), "the music played before the signal")
+                # GStreamer's plugin scanner, if it loads the plugin, ends when it sees its parent go.
+                h.wait_until(lambda: not self.left_behind(), 5, what="no process of the program's left")
 
     def test_of_two_processes_one_plays_and_the_other_takes_over_when_it_ends(self):
         rec = Recording(self.sink, OUT / "two_processes.wav")

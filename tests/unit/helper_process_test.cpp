@@ -58,6 +58,26 @@ TEST(StopSignals, TermAndIntOnlySetTheFlagAndWakeThePoll) {
   stopsignals::clearForTest();
 }
 
+// A second request while the first is pending ends the process at once, by the signal, so
+// that a program stuck on its way out can still be ended.
+TEST(StopSignals, SecondRequestEndsTheProcessAtOnce) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (!stopsignals::install()) _exit(3);
+      stopsignals::clearForTest();
+      raise(sig);
+      if (!stopsignals::requested()) _exit(4);
+      raise(sig);
+      _exit(0);  // still here: the second request did nothing
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig << ", status " << status;
+  }
+}
+
 TEST(HelperProcess, StopEndsTheHelperAndWhatItStartedAndReapsIt) {
   const std::string pidFile = tempPath("grandchild");
   unlink(pidFile.c_str());

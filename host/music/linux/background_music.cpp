@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
 
 #include "bgm.h"
 #include "gstreamer_audio.h"
@@ -16,11 +19,42 @@
 #include "player_lock.h"
 #include "timed_run.h"
 
+// What the music thread and its owner share. The thread holds it too, so that an owner that
+// stopped waiting may go while the thread is still busy.
+struct BackgroundMusic::Shared {
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stopping = false;
+  bool serviceWanted = false;  // a stream asked for the thread (the next pass of a loop)
+  bool finished = false;
+  std::atomic<bool> cancel{false};
+
+  // Sleeps until `due` (seconds on the steady clock), the stop or a stream's call; false on
+  // the stop.
+  bool waitUntil(double due) {
+    std::unique_lock<std::mutex> lock(mutex);
+    const auto woken = [this] { return stopping || serviceWanted; };
+    if (std::isinf(due)) {
+      wake.wait(lock, woken);
+    } else {
+      using Clock = std::chrono::steady_clock;
+      const auto until = Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(due)));
+      wake.wait_until(lock, until, woken);
+    }
+    serviceWanted = false;
+    return !stopping;
+  }
+
+  void callForService() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      serviceWanted = true;
+    }
+    wake.notify_all();
+  }
+};
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double secondsNow() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
 // Signals go to the program's own thread, whose handler ends the program; this thread and
 // the sound threads it starts (which inherit its mask) never take them.
@@ -29,6 +63,35 @@ void leaveSignalsToTheProgram() {
   sigfillset(&all);
   for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS}) sigdelset(&all, fault);
   pthread_sigmask(SIG_BLOCK, &all, nullptr);
+}
+
+void sayOnStderr(const std::string& line) { std::fprintf(stderr, "glassfall: %s\n", line.c_str()); }
+
+void runMusic(std::shared_ptr<BackgroundMusic::Shared> shared, std::string lockPath) {
+  leaveSignalsToTheProgram();
+  {
+    PlayerLock lock(lockPath);
+    bool mine = lock.take();
+    while (!mine && shared->waitUntil(steadySeconds() + 1.0)) mine = lock.take();
+    if (mine) {
+      GstAudioDevices devices("", &shared->cancel, [shared] { shared->callForService(); });
+      MciDevices multimedia(devices, steadySeconds, sayOnStderr);
+      Glassfall_BGM bgm(multimedia);
+      MusicRunHooks hooks(bgm);
+      TimedMusicRun timers(hooks);
+      timers.load(steadySeconds());
+      while (shared->waitUntil(timers.nextDue())) {
+        devices.service();
+        timers.tick(steadySeconds());
+      }
+      timers.end();
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->finished = true;
+  }
+  shared->wake.notify_all();
 }
 
 }  // namespace
@@ -43,48 +106,26 @@ bool readableFile(const std::string& path) {
 }
 
 void BackgroundMusic::start(const std::string& lockPath) {
-  if (thread_.joinable() || (BgmMode != 1 && BgmMode != 2)) return;
-  stopping_ = false;
-  cancel_ = false;
-  thread_ = std::thread(&BackgroundMusic::run, this, lockPath);
+  if (thread_.joinable() || leftRunning_ || (BgmMode != 1 && BgmMode != 2)) return;
+  shared_ = std::make_shared<Shared>();
+  thread_ = std::thread(runMusic, shared_, lockPath);
 }
 
-void BackgroundMusic::stop() {
-  if (!thread_.joinable()) return;
+bool BackgroundMusic::stop(std::chrono::milliseconds bound) {
+  if (!thread_.joinable()) return !leftRunning_;
+  bool finished;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    cancel_ = true;
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->cancel = true;
+    shared_->wake.notify_all();
+    finished = shared_->wake.wait_for(lock, bound, [this] { return shared_->finished; });
   }
-  wake_.notify_all();
-  thread_.join();
-}
-
-// Sleeps until `due` (seconds on the steady clock) or the stop; false on the stop.
-bool BackgroundMusic::waitUntil(double due) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (std::isinf(due)) {
-    wake_.wait(lock, [this] { return stopping_; });
-  } else {
-    const auto until = Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(due)));
-    wake_.wait_until(lock, until, [this] { return stopping_; });
+  if (finished) {
+    thread_.join();
+    return true;
   }
-  return !stopping_;
-}
-
-void BackgroundMusic::run(std::string lockPath) {
-  leaveSignalsToTheProgram();
-  PlayerLock lock(lockPath);
-  while (!lock.take()) {
-    if (!waitUntil(secondsNow() + 1.0)) return;
-  }
-
-  GstAudioDevices devices("", &cancel_);
-  MciDevices multimedia(devices);
-  Glassfall_BGM bgm(multimedia);
-  MusicRunHooks hooks(bgm);
-  TimedMusicRun timers(hooks);
-  timers.load(secondsNow());
-  while (waitUntil(timers.nextDue())) timers.tick(secondsNow());
-  timers.end();
+  thread_.detach();
+  leftRunning_ = true;
+  return false;
 }

@@ -3,35 +3,42 @@
 // one process of the program that holds the player lock.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
 class BackgroundMusic {
  public:
+  // How long stop() waits by default: the program must be gone within a second of a stop.
+  static constexpr std::chrono::milliseconds kStopBound{500};
+
   BackgroundMusic() = default;
+  // Stops within kStopBound; see stop() for a thread that does not finish in time.
   ~BackgroundMusic() { stop(); }
   BackgroundMusic(const BackgroundMusic&) = delete;
   BackgroundMusic& operator=(const BackgroundMusic&) = delete;
 
   // Plays what BgmMode, BgmFile and BgmRepeat ask for; returns at once. A process that
   // finds the player lock taken waits and tries again each second, so that the music goes
-  // on when the player ends before the others.
+  // on when the player ends before the others. Lines for the user (a music file that is no
+  // audio) go to stderr after "glassfall: ", once each.
   void start(const std::string& lockPath);
-  // Silences the music and waits for its thread; the lock goes with it.
-  void stop();
+  // Silences the music and waits up to `bound` for its thread. True when the thread is
+  // done (or there was none). False when it is still inside a call that does not return
+  // soon (GStreamer's first start, a disc read, a sound output's state change): it is then
+  // left to itself, and the process must leave by _exit() without running static
+  // destructors, which the thread may still use; the player lock goes with the process.
+  bool stop(std::chrono::milliseconds bound = kStopBound);
+  // A thread was left running by stop().
+  bool leftRunning() const { return leftRunning_; }
+
+  struct Shared;
 
  private:
-  void run(std::string lockPath);
-  bool waitUntil(double due);
-
   std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
-  std::atomic<bool> cancel_{false};
+  std::shared_ptr<Shared> shared_;
+  bool leftRunning_ = false;
 };
 
 // A regular file that this process can read (a folder or a device is not music).

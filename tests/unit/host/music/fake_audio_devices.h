@@ -19,10 +19,12 @@ struct FakeStreamState {
 class FakeAudioDevices : public AudioDevices {
  public:
   std::set<std::string> playable;
+  std::set<std::string> notAudio;  // of the files that are not playable
   bool cdDrive = true;
   int discTracks = 5;  // -1: no disc
   int cdCurrent = 1;
   bool cdPlaying = false;
+  bool cdFailed = false;  // as after a sound-output error; play() clears it
   int outputs = 1;
   std::vector<std::string> log;
   std::vector<std::weak_ptr<FakeStreamState>> streams;  // every stream ever made
@@ -57,6 +59,7 @@ class FakeLoopingStream : public LoopingStream {
   explicit FakeLoopingStream(FakeAudioDevices& devices) : devices_(devices) {}
   bool open(const std::string& path) override {
     devices_.log.push_back("open " + path);
+    path_ = path;
     if (!devices_.playable.count(path)) return false;
     state_ = std::make_shared<FakeStreamState>();
     state_->path = path;
@@ -78,9 +81,12 @@ class FakeLoopingStream : public LoopingStream {
     state_->failed = false;
   }
   bool playing() override { return state_ && state_->playing && !state_->failed; }
+  bool failed() override { return state_ && state_->failed; }
+  bool notAudio() override { return devices_.notAudio.count(path_) != 0; }
 
  private:
   FakeAudioDevices& devices_;
+  std::string path_;
   std::shared_ptr<FakeStreamState> state_;
 };
 
@@ -93,11 +99,13 @@ class FakeCdDrive : public CdDrive {
   }
   int trackCount() override { return d_.discTracks; }
   int currentTrack() override { return d_.cdCurrent; }
-  bool playing() override { return d_.cdPlaying; }
+  bool playing() override { return d_.cdPlaying && !d_.cdFailed; }
+  bool failed() override { return d_.cdFailed; }
   bool play(int track) override {
     d_.log.push_back("cd play " + std::to_string(track));
     d_.cdCurrent = track;
     d_.cdPlaying = true;
+    d_.cdFailed = false;
     return true;
   }
   void stop() override {

@@ -136,7 +136,9 @@ TEST_F(MciDevicesTest, LoopingSoundStartsAndStops) {
 // The run's music code over these devices: what a user of the native program hears.
 struct DeviceRun {
   FakeAudioDevices devices;
-  MciDevices mci{devices};
+  double now = 0;  // the interpreter's clock, in seconds
+  std::vector<std::string> notes;
+  MciDevices mci{devices, [this] { return now; }, [this](const std::string& line) { notes.push_back(line); }};
   Glassfall_BGM bgm{mci};
   MusicRunHooks hooks{bgm};
   FakeTimers timers;
@@ -229,6 +231,72 @@ TEST(DeviceRun, NoDriveOrNoDiscEndsPollingQuietly) {
     for (const std::string& line : run.devices.log) EXPECT_NE(line.rfind("cd play", 0), 0u) << line;
     EXPECT_EQ(run.devices.log.size(), logged);
   }
+}
+
+// With the sound output gone every retry fails at once: the file is built afresh after one
+// second, then two, four, ... and a minute at most; once it plays through a whole wait, a
+// new failure is retried at once again.
+TEST(DeviceRun, FailingFileIsRetriedLessAndLessOftenUpToAMinute) {
+  DeviceRun run(2, kSong);
+  run.hooks.onLoad(run.timers);
+  auto stream = run.devices.live()[0];
+  stream->failed = true;
+  std::vector<int> retries;
+  for (int second = 1; second <= 600; ++second) {
+    run.now = second;
+    const int before = stream->rewinds;
+    run.tick1();
+    if (stream->rewinds != before) retries.push_back(second);
+    if (second < 544) stream->failed = true;  // fails again at once, until the output is back
+  }
+  EXPECT_EQ(retries, (std::vector<int>{1, 2, 4, 8, 16, 32, 64, 124, 184, 244, 304, 364, 424, 484, 544}));
+  EXPECT_TRUE(stream->playing && !stream->failed);
+
+  stream->failed = true;  // a new failure after it played through its last wait
+  run.now = 605;
+  run.tick1();
+  EXPECT_EQ(stream->rewinds, 16) << "retried at once";
+  stream->failed = true;
+  run.now = 605.5;
+  run.tick1();
+  EXPECT_EQ(stream->rewinds, 16) << "and then after a second, not before";
+}
+
+TEST(DeviceRun, FailingCdIsPlayedAgainLessAndLessOften) {
+  DeviceRun run(1, "", 0);
+  run.hooks.onLoad(run.timers);
+  auto plays = [&run] {
+    int n = 0;
+    for (const std::string& line : run.devices.log) n += line.rfind("cd play", 0) == 0;
+    return n;
+  };
+  // Five polls a second for two minutes; every play fails at once.
+  for (int poll = 1; poll <= 600; ++poll) {
+    run.now = poll / 5.0;
+    run.tick2();
+    run.devices.cdFailed = true;
+  }
+  EXPECT_TRUE(run.timers.timer2) << "a failing output does not end the polling";
+  // The first play, then retries 1, 2, 4, 8, 16 and 32 s apart.
+  EXPECT_EQ(plays(), 8);
+}
+
+TEST(DeviceRun, FileThatIsNoAudioIsNamedOnce) {
+  for (const std::string& file : {std::string("/home/mio/random.mp3"), std::string("/home/mio/empty.wav")}) {
+    DeviceRun run(2, file);
+    run.devices.notAudio = {file};
+    run.hooks.onLoad(run.timers);
+    for (int second = 1; second <= 3; ++second) {
+      run.now = second;
+      run.tick1();
+    }
+    run.hooks.onEnd(run.timers);
+    EXPECT_EQ(run.notes, std::vector<std::string>{"music file is not audio, nothing plays: " + file});
+  }
+  // Not playable for another reason (no sound output): nothing to say about the file.
+  DeviceRun run(2, "/home/mio/fine.mp3");
+  run.hooks.onLoad(run.timers);
+  EXPECT_TRUE(run.notes.empty());
 }
 
 }  // namespace

@@ -56,7 +56,9 @@ struct GstAudioTest : ::testing::Test {
     dir = pattern;
   }
   void TearDown() override {
-    for (const char* name : {"tone.wav", "text.wav", "glassfall-music.lock"}) unlink((dir + "/" + name).c_str());
+    for (const char* name : {"tone.wav", "text.wav", "random.mp3", "empty.mp3", "glassfall-music.lock"}) {
+      unlink((dir + "/" + name).c_str());
+    }
     rmdir((dir + "/folder.mp3").c_str());
     rmdir(dir.c_str());
   }
@@ -75,6 +77,7 @@ TEST_F(GstAudioTest, FilePlaysOnPastItsEndAndPauses) {
   while (Clock::now() < until) {
     ASSERT_TRUE(stream->playing());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    devices.service();  // as the music thread does when woken
   }
   stream->rewind();
   EXPECT_TRUE(stream->playing());
@@ -86,12 +89,22 @@ TEST_F(GstAudioTest, WhatIsNotPlayableFailsToOpen) {
   {
     std::ofstream text(dir + "/text.wav");
     text << "this is not audio\n";
+    std::ofstream random(dir + "/random.mp3", std::ios::binary);
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 64 * 1024; ++i) {
+      x = x * 1664525u + 1013904223u;
+      random.put(char(x >> 24));
+    }
+    std::ofstream empty(dir + "/empty.mp3");
   }
   ASSERT_EQ(mkdir((dir + "/folder.mp3").c_str(), 0700), 0);
   GstAudioDevices devices("fakesink sync=true");
-  for (const char* name : {"/text.wav", "/folder.mp3", "/missing.mp3"}) {
+  // The files are no audio; a folder or nothing at all is not for the stream to say.
+  for (auto [name, notAudio] : {std::pair<const char*, bool>{"/text.wav", true}, {"/random.mp3", true},
+                                {"/empty.mp3", true}, {"/folder.mp3", false}, {"/missing.mp3", false}}) {
     auto stream = devices.newStream();
     EXPECT_FALSE(stream->open(dir + name)) << name;
+    EXPECT_EQ(stream->notAudio(), notAudio) << name;
     stream->play();
     EXPECT_FALSE(stream->playing()) << name;
   }
@@ -132,6 +145,61 @@ TEST_F(GstAudioTest, BackgroundMusicHoldsTheLockUntilStopped) {
   music.stop();
   EXPECT_LT(Clock::now() - stopAt, std::chrono::milliseconds(500));
   EXPECT_FALSE(lockedElsewhere(lockPath));
+  BgmMode = 0;
+  BgmFile.clear();
+}
+
+// A music file that is a pipe with no writer: GStreamer's open of it does not return. stop()
+// gives up within its bound and says so, and the thread, left to itself, ends later on its
+// own when the pipe gets a writer and closes.
+TEST_F(GstAudioTest, StopGivesUpOnAThreadThatIsStuckAndSaysSo) {
+  const std::string lockPath = dir + "/glassfall-music.lock";
+  const std::string pipe = dir + "/stuck.wav";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  BgmMode = 2;
+  BgmFile = pipe;
+  {
+    BackgroundMusic music;
+    music.start(lockPath);
+    // A writer can open the pipe only once the music thread has opened it to read.
+    int writer = -1;
+    const auto giveUp = Clock::now() + std::chrono::seconds(20);
+    while (writer < 0 && Clock::now() < giveUp) {
+      writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(writer, 0) << "the music thread never opened the file";
+    // Now it waits for the file's first bytes, which do not come.
+    const auto stopAt = Clock::now();
+    EXPECT_FALSE(music.stop(std::chrono::milliseconds(200)));
+    const auto took = Clock::now() - stopAt;
+    EXPECT_GE(took, std::chrono::milliseconds(190));
+    EXPECT_LT(took, std::chrono::milliseconds(400));
+    EXPECT_TRUE(music.leftRunning());
+    EXPECT_FALSE(music.stop()) << "asked again, it still says so";
+    EXPECT_TRUE(lockedElsewhere(lockPath)) << "the thread still holds the lock";
+    close(writer);
+  }
+  // The object is gone; the thread comes out of its wait, finds the stop and lets go.
+  const auto giveUp = Clock::now() + std::chrono::seconds(20);
+  while (lockedElsewhere(lockPath) && Clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(lockedElsewhere(lockPath));
+  unlink(pipe.c_str());
+  BgmMode = 0;
+  BgmFile.clear();
+}
+
+// A thread that finishes in time is joined, and stop() says so.
+TEST_F(GstAudioTest, StopWithinItsBoundJoinsTheThread) {
+  writeTone(dir + "/tone.wav", 0.3, 440);
+  BgmMode = 2;
+  BgmFile = dir + "/tone.wav";
+  BackgroundMusic music;
+  EXPECT_TRUE(music.stop()) << "nothing started";
+  music.start(dir + "/glassfall-music.lock");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(music.stop(std::chrono::seconds(5)));
+  EXPECT_FALSE(music.leftRunning());
   BgmMode = 0;
   BgmFile.clear();
 }
