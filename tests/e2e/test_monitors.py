@@ -191,11 +191,29 @@ class TwoMonitorTest(unittest.TestCase):
 
         h.wait_until(shows_the_picture, WHOLE_WITHIN, interval=0.02, what="the picture across both monitors")
 
+    def wine_screen(self):
+        """The virtual screen and monitor count as a Wine program sees them now."""
+        return tuple(map(int, self.s.probe("screen", "-")[1].split()))
+
+    def unplug(self, wait=True):
+        """The second monitor off, the X screen shrunk to the primary alone."""
+        self.xorg._xrandr("--output", "DUMMY1", "--off", "--output", "DUMMY0", "--pos", "0x0", "--fb",
+                          f"{PRIMARY.width}x{PRIMARY.height}")
+        if wait:
+            h.wait_until(lambda: self.wine_screen() == (0, 0, PRIMARY.width, PRIMARY.height, 1), 10,
+                         interval=0.1, what="Wine seeing one monitor")
+
+    def plug(self, wait=True):
+        """The second monitor back at the primary's left, as the rig lays it out."""
+        self.xorg._xrandr("--output", "DUMMY1", "--mode", f"{SECOND.width}x{SECOND.height}_gf", "--left-of",
+                          "DUMMY0")
+        if wait:
+            h.wait_until(lambda: self.wine_screen() == (*VIRTUAL, 2), 10, interval=0.1, what="Wine seeing two monitors")
+
     def test_a_monitor_plugged_in_and_out_during_a_run_is_covered_and_the_run_ends_cleanly(self):
         # The run starts with the primary alone; the desktop's test pattern fills the X screen.
-        self.xorg._xrandr("--output", "DUMMY1", "--off")
-        self.addCleanup(self.xorg._xrandr, "--output", "DUMMY1", "--mode", f"{SECOND.width}x{SECOND.height}_gf",
-                        "--pos", f"{SECOND.x}x{SECOND.y}")
+        self.unplug()
+        self.addCleanup(self.plug)
         pattern = OUT / "live_desktop.png"
         pattern.write_bytes(mp.png_bytes(mp.test_picture(*self.xorg.screen)))
         shown = th.ShownPicture(self.s, pattern)
@@ -210,8 +228,7 @@ class TwoMonitorTest(unittest.TestCase):
 
         # Plugged in at the left: the window covers the new virtual screen, and the new monitor,
         # where there is no picture, is black instead of the live desktop.
-        self.xorg._xrandr("--output", "DUMMY1", "--mode", f"{SECOND.width}x{SECOND.height}_gf", "--pos",
-                          f"{SECOND.x}x{SECOND.y}")
+        self.plug(wait=False)
         plugged = time.monotonic()
         h.wait_until(lambda: placed() == VIRTUAL, 10, interval=0.05, what="the window over both monitors")
         took = time.monotonic() - plugged
@@ -226,7 +243,7 @@ class TwoMonitorTest(unittest.TestCase):
         self.assertLess(area(self.s.screenshot(), PRIMARY).dark_fraction(), 0.9)
 
         # Unplugged again: still running, the window back over the primary.
-        self.xorg._xrandr("--output", "DUMMY1", "--off")
+        self.unplug(wait=False)
         h.wait_until(lambda: placed() == (0, 0, PRIMARY.width, PRIMARY.height), 10, interval=0.05,
                      what="the window back over the primary")
         self.assertIsNone(host.poll())

@@ -95,6 +95,12 @@ int main(int argc, char** argv) {
   if (!std::strcmp(verb, "wait")) return waitFor(std::atoi(arg), true);
   if (!std::strcmp(verb, "gone")) return waitFor(std::atoi(arg), false);
   if (!std::strcmp(verb, "exists")) return IsWindow(HWND(ULONG_PTR(std::strtoull(title, nullptr, 10)))) ? 0 : 1;
+  if (!std::strcmp(verb, "screen")) {  // the virtual screen and the monitor count, as this process sees them
+    std::printf("%d %d %d %d %d\n", GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                GetSystemMetrics(SM_CMONITORS));
+    return 0;
+  }
   if (!std::strcmp(verb, "acp")) {
     std::printf("%u\n", GetACP());
     return 0;
