@@ -68,6 +68,34 @@ void axisWeights(int inN, int outN, int taps, std::int32_t* firsts, std::uint16_
   }
 }
 
+// One row of the vertical pass: the weighted sum of `Taps` source rows, as value * 256.
+template <int Taps>
+void vertical(const unsigned char* const* rows, const std::uint16_t* w, std::size_t values, std::uint16_t* out) {
+  const unsigned char* a = rows[0];
+  const unsigned char* b = rows[Taps > 1 ? 1 : 0];
+  const unsigned char* c = rows[Taps > 2 ? 2 : 0];
+  const std::uint32_t wa = w[0], wb = Taps > 1 ? w[1] : 0, wc = Taps > 2 ? w[2] : 0;
+  for (std::size_t x = 0; x < values; ++x) {
+    std::uint32_t sum = wa * a[x];
+    if (Taps > 1) sum += wb * b[x];
+    if (Taps > 2) sum += wc * c[x];
+    out[x] = std::uint16_t((sum + (1u << (kVerticalShift - 1))) >> kVerticalShift);
+  }
+}
+
+// The same for any number of rows (a source far larger than level 0), one row at a time.
+void verticalMany(const unsigned char* first, std::size_t inRow, const std::uint16_t* w, int taps, std::size_t values,
+                  std::uint32_t* sums, std::uint16_t* out) {
+  for (std::size_t x = 0; x < values; ++x) sums[x] = w[0] * std::uint32_t(first[x]);
+  for (int k = 1; k < taps; ++k) {
+    const std::uint32_t weight = w[k];
+    if (weight == 0) continue;  // also keeps the last rows from reading past the picture
+    const unsigned char* src = first + std::size_t(k) * inRow;
+    for (std::size_t x = 0; x < values; ++x) sums[x] += weight * src[x];
+  }
+  for (std::size_t x = 0; x < values; ++x) out[x] = std::uint16_t((sums[x] + (1u << (kVerticalShift - 1))) >> kVerticalShift);
+}
+
 // One output row of the horizontal pass from the vertical pass's row `t` (value * 256).
 template <int Taps>
 void horizontal(const std::uint16_t* t, int outW, const std::int32_t* firsts, const std::uint16_t* weights,
@@ -76,15 +104,12 @@ void horizontal(const std::uint16_t* t, int outW, const std::int32_t* firsts, co
   for (int j = 0; j < outW; ++j) {
     const std::uint16_t* w = weights + std::size_t(j) * n;
     const std::uint16_t* p = t + std::size_t(firsts[j]) * 3;
-    std::uint32_t b = 0, g = 0, r = 0;
+    std::uint32_t sum[3] = {kRoundDownBias, kRoundDownBias, kRoundDownBias};
     for (int k = 0; k < n; ++k) {
-      b += std::uint32_t(w[k]) * p[3 * k];
-      g += std::uint32_t(w[k]) * p[3 * k + 1];
-      r += std::uint32_t(w[k]) * p[3 * k + 2];
+      const std::uint32_t weight = w[k];
+      for (int c = 0; c < 3; ++c) sum[c] += weight * p[3 * k + c];
     }
-    out[3 * j] = (unsigned char)((b + kRoundDownBias) >> (kOneShift + 8));
-    out[3 * j + 1] = (unsigned char)((g + kRoundDownBias) >> (kOneShift + 8));
-    out[3 * j + 2] = (unsigned char)((r + kRoundDownBias) >> (kOneShift + 8));
+    for (int c = 0; c < 3; ++c) out[3 * j + c] = (unsigned char)(sum[c] >> (kOneShift + 8));
   }
 }
 
@@ -180,19 +205,16 @@ void resample(const unsigned char* source, int w, int h, unsigned char* out, int
   for (int i = 0; i < outH; ++i) {
     const std::uint16_t* wy = s.yWeights + std::size_t(i) * yTaps;
     const unsigned char* first = source + std::size_t(s.yFirst[i]) * inRow;
-    std::uint32_t* sums = s.sums;
-    {
-      const std::uint32_t weight = wy[0];
-      for (std::size_t x = 0; x < values; ++x) sums[x] = weight * first[x];
-    }
-    for (int k = 1; k < yTaps; ++k) {
-      const std::uint32_t weight = wy[k];
-      if (weight == 0) continue;  // also keeps the last rows from reading past the picture
-      const unsigned char* src = first + std::size_t(k) * inRow;
-      for (std::size_t x = 0; x < values; ++x) sums[x] += weight * src[x];
-    }
+    // Taps of weight 0 may lie below the last row: they read the last row instead.
+    const unsigned char* rows[3];
+    for (int k = 0; k < 3 && k < yTaps; ++k) rows[k] = source + std::size_t(std::min(s.yFirst[i] + k, h - 1)) * inRow;
     std::uint16_t* row = s.row;
-    for (std::size_t x = 0; x < values; ++x) row[x] = std::uint16_t((sums[x] + (1u << (kVerticalShift - 1))) >> kVerticalShift);
+    switch (yTaps) {
+      case 1: vertical<1>(rows, wy, values, row); break;
+      case 2: vertical<2>(rows, wy, values, row); break;
+      case 3: vertical<3>(rows, wy, values, row); break;
+      default: verticalMany(first, inRow, wy, yTaps, values, s.sums, row); break;
+    }
 
     unsigned char* dst = out + std::size_t(i) * rowBytes(outW);
     switch (xTaps) {
