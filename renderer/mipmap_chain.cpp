@@ -1,8 +1,7 @@
 #include "mipmap_chain.h"
 
 #include <algorithm>
-#include <memory>
-#include <new>
+#include <cstdlib>
 
 #include "gl_api.h"
 
@@ -153,6 +152,29 @@ void upload(int level, int w, int h, const unsigned char* pixels) {
   glTexImage2D(GL_TEXTURE_2D, level, 3, w, h, 0, GL_BGR_EXT, GL_UNSIGNED_BYTE, pixels);
 }
 
+// The chain's working memory, kept from one build to the next: a fresh block of tens of
+// megabytes costs the first touch of every page again, as long as the filters themselves.
+// It grows to the largest chain built and is given back at exit.
+class WorkingMemory {
+ public:
+  ~WorkingMemory() { std::free(block_); }
+  // At least `bytes`, or null when they cannot be had.
+  unsigned char* get(std::size_t bytes) {
+    if (bytes > size_) {
+      std::free(block_);
+      block_ = static_cast<unsigned char*>(std::malloc(bytes));
+      size_ = block_ ? bytes : 0;
+    }
+    return block_;
+  }
+
+ private:
+  unsigned char* block_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+WorkingMemory workingMemory;
+
 int log2Floor(int v) {
   int n = 0;
   while (v > 1) {
@@ -299,7 +321,7 @@ bool build(int w, int h, const unsigned char* pixels) {
   const bool scaled = w0 != w || h0 != h;
   const int levels = std::max(log2Floor(w0), log2Floor(h0));
 
-  // One block for the run: the scaled level 0, every smaller level, the filter's scratch.
+  // One block: the scaled level 0, every smaller level, the filter's scratch.
   std::size_t chain = 0;
   for (int l = 1, lw = w0, lh = h0; l <= levels; ++l) {
     lw = halfSide(lw);
@@ -308,16 +330,16 @@ bool build(int w, int h, const unsigned char* pixels) {
   }
   const std::size_t level0 = scaled ? alignUp(rowBytes(w0) * std::size_t(h0)) : 0;
   const std::size_t scratch = scaled ? scratchBytes(w, h, w0, h0) : 0;
-  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[level0 + alignUp(chain) + scratch]);
+  unsigned char* block = workingMemory.get(level0 + alignUp(chain) + scratch);
   if (!block) return false;
 
   const unsigned char* current = pixels;
   if (scaled) {
-    resample(pixels, w, h, block.get(), w0, h0, block.get() + level0 + alignUp(chain));
-    current = block.get();
+    resample(pixels, w, h, block, w0, h0, block + level0 + alignUp(chain));
+    current = block;
   }
   upload(0, w0, h0, current);
-  unsigned char* next = block.get() + level0;
+  unsigned char* next = block + level0;
   for (int l = 1, lw = w0, lh = h0; l <= levels; ++l) {
     halve(current, lw, lh, next);
     lw = halfSide(lw);

@@ -37,7 +37,8 @@ void levelZeroSize(int w, int h, int& outW, int& outH);
 
 // Builds and uploads every level of the bound GL_TEXTURE_2D from a w x h picture whose rows
 // are padded to 4 bytes (GL_UNPACK_ALIGNMENT 4, nothing skipped). False, with nothing
-// uploaded, for a size below 1 x 1 or when the working memory cannot be had.
+// uploaded, for a size below 1 x 1 or when the working memory cannot be had. The working
+// memory (the scaled level 0 and the smaller levels) is kept for the next build.
 bool build(int w, int h, const unsigned char* pixels);
 
 }  // namespace mipmap
