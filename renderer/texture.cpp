@@ -6,6 +6,7 @@
 #include "bitmap.h"
 #include "file_input.h"
 #include "gl_api.h"
+#include "mipmap_chain.h"
 
 namespace {
 
@@ -27,13 +28,15 @@ class OpenFile : public ByteSource {
   fileio::File* file_;
 };
 
-// The same unpacking state for every upload: rows aligned to 4 bytes, nothing skipped.
+// The same unpacking state for every upload: rows aligned to 4 bytes, nothing skipped. The
+// chain's result is not needed: a refused size or no memory leaves the texture empty, which
+// draws the pieces untextured.
 void buildMipmaps(std::int32_t width, std::int32_t height, const unsigned char* data) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
   glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, data);
+  mipmap::build(width, height, data);
 }
 
 }  // namespace

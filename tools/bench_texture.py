@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """Snapshot texture figures, under Wine on a private Xvfb (not part of CI).
 
-  bench_texture.py [--build build/windows] [--skip-hitch] [--skip-soak] [--resets 1000]
+  bench_texture.py [--build build/windows] [--first-only] [--skip-hitch] [--skip-soak] [--resets 1000]
 
-Hitch: runs tools/gfbench_texture.exe, which times the scene reset on an unchanged snapshot
+First texture: tools/gfbench_texture.exe builds the renderer's mipmap chain of a picture in
+memory and a gluBuild2DMipmaps of the same pixels, each into a fresh texture, at 1920x1080,
+3840x2160 and 7680x2160 (medians of 5, same run), one line each:
+  first texture WxH: ours O ms, GLU G ms, ratio R
+--first-only stops after these lines (no hitch, no soak).
+Hitch: the same program then times the scene reset on an unchanged snapshot
 file (the texture kept) and on a changed one (read and built again) against a bare
 gluBuild2DMipmaps of the same pixels in memory, at 1920x1080 and 3840x2160, one line each:
   reset hitch WxH: unchanged U ms, changed C ms, bare mipmap build B ms
@@ -82,11 +87,11 @@ def rss_kib(pid):
     return -1
 
 
-def hitch(session, build):
+def hitch(session, build, first_only):
     exe = build / "tools" / "gfbench_texture.exe"
-    r = session.run_program(exe, timeout=600)
-    print("== reset hitch: scene reset, snapshot unchanged / changed, vs bare gluBuild2DMipmaps "
-          "(Wine, real opengl32/glu32)")
+    r = session.run_program(exe, *(["--first-only"] if first_only else []), timeout=900)
+    print("== first texture: our mipmap chain vs gluBuild2DMipmaps; then the reset hitch: scene reset, "
+          "snapshot unchanged / changed, vs bare gluBuild2DMipmaps (Wine, real opengl32/glu32)")
     print(r.stdout.decode(errors="replace").rstrip())
     if r.returncode != 0:
         print(f"benchmark exited with {r.returncode}", file=sys.stderr)
@@ -161,15 +166,16 @@ def main():
     ap.add_argument("--resets", type=int, default=1000)
     ap.add_argument("--skip-hitch", action="store_true")
     ap.add_argument("--skip-soak", action="store_true")
+    ap.add_argument("--first-only", action="store_true", help="only the first-texture lines")
     args = ap.parse_args()
     build = Path(args.build)
     h.STATE_DIR.mkdir(parents=True, exist_ok=True)
     session = h.Session.start(screen=SOAK_SIZE, prefix=h.STATE_DIR / "texture-bench-prefix")
     try:
         rc = 0
-        if not args.skip_hitch:
-            rc |= hitch(session, build)
-        if not args.skip_soak:
+        if not args.skip_hitch or args.first_only:
+            rc |= hitch(session, build, args.first_only)
+        if not args.skip_soak and not args.first_only:
             rc |= soak(session, build, args.resets)
         return rc
     finally:

@@ -3,6 +3,7 @@
 // leaves one empty texture, a closed file and no memory behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -86,7 +87,7 @@ TEST_F(TextureTest, LoadUploadsTheRowsAsStoredWithUnpackAlignmentFour) {
   ASSERT_TRUE(texture.load(kPath));
 
   const std::vector<std::string> l = glrec::lines();
-  const std::vector<std::string> expected = {
+  std::vector<std::string> expected = {
       "glGenTextures(1)",
       "glBindTexture(3553,1)",
       "glTexParameterf(3553,10242,10497)",
@@ -97,22 +98,41 @@ TEST_F(TextureTest, LoadUploadsTheRowsAsStoredWithUnpackAlignmentFour) {
       "glPixelStorei(3314,0)",
       "glPixelStorei(3315,0)",
       "glPixelStorei(3316,0)",
-      "gluBuild2DMipmaps(3553,3,1022,3,32992,5121)",
+      // Does the level below 1024 x 4 fit? Then 1024 x 4 and its halvings down to 1 x 1.
+      "glTexImage2D(32868,1,3,512,2,0,32992,5121)",
+      "glGetTexLevelParameteriv(32868,1,4096)",
   };
+  for (int level = 0, w = 1024, h = 4; level <= 10; ++level, w = std::max(w / 2, 1), h = std::max(h / 2, 1))
+    expected.push_back("glTexImage2D(3553," + std::to_string(level) + ",3," + std::to_string(w) + "," +
+                       std::to_string(h) + ",0,32992,5121)");
   EXPECT_EQ(l, expected);
   EXPECT_EQ(texture.width, 1022);
   EXPECT_EQ(texture.height, 3);
-
-  const glrec::MipmapUpload* up = glrec::lastMipmap();
-  ASSERT_NE(up, nullptr);
-  ASSERT_EQ(up->pixels.size(), 3u * 3068u);
-  EXPECT_EQ(up->pixels, samples::Bytes(file.begin() + 54, file.end()));
 
   EXPECT_EQ(filestub::readRequests(), (std::vector<std::size_t>{14, 40, 3 * 3068}));
   EXPECT_EQ(trackedAllocations, 2);  // info block and pixels, and both given back
   EXPECT_EQ(liveBuffers(), 0);
   EXPECT_EQ(filestub::opens(), 1);
   EXPECT_EQ(filestub::openNow(), 0);
+}
+
+// A picture whose sides are powers of two is level 0 byte for byte, as the rows are stored.
+TEST_F(TextureTest, PowerOfTwoPictureIsLevelZeroAsStored) {
+  const samples::Bytes file = samples::bitmap(8, 2);
+  filestub::put(kPath, file);
+  ASSERT_TRUE(texture.load(kPath));
+  const std::vector<glrec::LevelUpload>& up = glrec::uploads();
+  ASSERT_EQ(up.size(), 4u);  // 8 x 2, 4 x 1, 2 x 1, 1 x 1
+  EXPECT_EQ(up[0].pixels, samples::Bytes(file.begin() + 54, file.end()));
+  const int sizes[4][2] = {{8, 2}, {4, 1}, {2, 1}, {1, 1}};
+  for (int level = 0; level < 4; ++level) {
+    EXPECT_EQ(up[level].level, level);
+    EXPECT_EQ(up[level].components, 3);
+    EXPECT_EQ(up[level].width, sizes[level][0]);
+    EXPECT_EQ(up[level].height, sizes[level][1]);
+    EXPECT_EQ(up[level].format, 0x80E0u);  // GL_BGR_EXT
+    EXPECT_EQ(up[level].type, 0x1401u);
+  }
 }
 
 TEST_F(TextureTest, TwoLoadsInARowLeaveOneTextureName) {
@@ -134,7 +154,7 @@ TEST_F(TextureTest, MissingFolderOrLockedFileGivesAnEmptyTexture) {
   EXPECT_EQ(filestub::opens(), 0);
   EXPECT_EQ(glrec::liveTextures(), 1);
   EXPECT_NE(texture.glName, 0);
-  EXPECT_TRUE(glrec::named("gluBuild2DMipmaps").empty());
+  EXPECT_EQ(glrec::chainsBuilt(), 0);
 }
 
 TEST_F(TextureTest, DestructorGivesTheNameBack) {
@@ -161,7 +181,7 @@ TEST_P(TextureRefusal, FalseClosedFreedOneEmptyTexture) {
   EXPECT_EQ(liveBuffers(), 0) << "a buffer outlived the load";
   EXPECT_EQ(glrec::liveTextures(), 1);
   EXPECT_NE(texture.glName, 0);
-  EXPECT_TRUE(glrec::named("gluBuild2DMipmaps").empty());
+  EXPECT_EQ(glrec::chainsBuilt(), 0);
   EXPECT_TRUE(glrec::named("glPixelStorei").empty());
   EXPECT_LE(filestub::readRequests().size(), 3u);
 }
@@ -181,15 +201,18 @@ TEST_F(TextureTest, ResetLoadsEnablesAndBindsTheSnapshot) {
   filestub::put(kSnapshotPath, samples::bitmap(8, 6));
   resetScene();
   std::vector<std::string> l = glrec::lines();
-  ASSERT_GE(l.size(), 8u + 11u + 2u);
+  ASSERT_GE(l.size(), 8u + 16u + 2u);
   l.erase(l.begin(), l.begin() + 8);  // viewport .. depth test
   const std::string name = std::to_string(snapshotTexture.glName - 1);
   EXPECT_EQ(l[0], "glGenTextures(1)");
   EXPECT_EQ(l[1], "glBindTexture(3553," + name + ")");
-  EXPECT_EQ(l[10], "gluBuild2DMipmaps(3553,3,8,6,32992,5121)");
-  EXPECT_EQ(l[11], "glEnable(3553)");
-  EXPECT_EQ(l[12], "glBindTexture(3553," + name + ")");
-  EXPECT_EQ(l.size(), 13u);
+  // 8 x 6 becomes 8 x 8: the proxy question, then four levels.
+  EXPECT_EQ(l[10], "glTexImage2D(32868,1,3,4,4,0,32992,5121)");
+  EXPECT_EQ(l[12], "glTexImage2D(3553,0,3,8,8,0,32992,5121)");
+  EXPECT_EQ(l[15], "glTexImage2D(3553,3,3,1,1,0,32992,5121)");
+  EXPECT_EQ(l[16], "glEnable(3553)");
+  EXPECT_EQ(l[17], "glBindTexture(3553," + name + ")");
+  EXPECT_EQ(l.size(), 18u);
 
   // An unreadable file: the same steps without the upload; still one name, bound.
   filestub::put(kSnapshotPath, samples::cut(samples::bitmap(8, 6), 60));
@@ -213,7 +236,7 @@ TEST_F(TextureTest, RefreshKeepsTheTextureOfAnUnchangedFile) {
   filestub::put(kPath, samples::bitmap(6, 4));
   ASSERT_TRUE(texture.refresh(kPath));
   const int built = texture.glName;
-  ASSERT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+  ASSERT_EQ(glrec::chainsBuilt(), 1);
 
   glrec::clear();
   const std::size_t readsBefore = filestub::readRequests().size();
@@ -227,7 +250,7 @@ TEST_F(TextureTest, RefreshKeepsTheTextureOfAnUnchangedFile) {
 
   // A plain load still builds anew.
   EXPECT_TRUE(texture.load(kPath));
-  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+  EXPECT_EQ(glrec::chainsBuilt(), 1);
 }
 
 // Anything that tells the file apart rebuilds: new bytes, the same bytes written again, the
@@ -240,14 +263,16 @@ TEST_F(TextureTest, RefreshRebuildsWhenTheFileChanged) {
     glrec::clear();
     const int before = texture.glName;
     EXPECT_TRUE(texture.refresh(kPath));
-    const bool fresh = glrec::named("gluBuild2DMipmaps").size() == 1u && texture.glName != before;
+    const bool fresh = glrec::chainsBuilt() == 1 && texture.glName != before;
     builds += fresh;
     EXPECT_EQ(glrec::liveTextures(), 1);
     return fresh;
   };
   filestub::put(kPath, samples::bitmap(8, 4));
   EXPECT_TRUE(rebuilt()) << "new size";
-  EXPECT_EQ(glrec::lastMipmap()->width, 8);
+  ASSERT_FALSE(glrec::uploads().empty());
+  EXPECT_EQ(glrec::uploads().back().level, 3);  // 8 x 4 down to 1 x 1
+  EXPECT_EQ(glrec::uploads()[glrec::uploads().size() - 4].width, 8);
   filestub::put(kPath, samples::bitmap(8, 4));
   EXPECT_TRUE(rebuilt()) << "written again";
   const std::int64_t time = filestub::lastWrite(kPath);
@@ -280,7 +305,7 @@ TEST_F(TextureTest, RefreshOfAnUnreadableFileGivesAnEmptyTexture) {
   filestub::put(kPath, samples::bitmap(6, 4));
   glrec::clear();
   EXPECT_TRUE(texture.refresh(kPath));
-  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+  EXPECT_EQ(glrec::chainsBuilt(), 1);
 }
 
 // The restart of an unchanged snapshot: view set-up, enable and bind of the kept texture.
@@ -323,10 +348,11 @@ void operator delete[](void* p, std::size_t) noexcept { operator delete[](p); }
 
 // A picture held in memory takes the file's place at every reset: the same upload, no file.
 TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
-  const samples::Bytes rows = samples::pixelPattern(samples::rowBytes(5) * 3);
+  // Sides that are powers of two: the rows in memory are level 0 as they are.
+  const samples::Bytes rows = samples::pixelPattern(samples::rowBytes(4) * 2);
   PictureRows picture;
-  picture.width = 5;
-  picture.height = 3;
+  picture.width = 4;
+  picture.height = 2;
   picture.data = rows.data();
   filestub::put(kSnapshotPath, samples::bitmap(8, 6));
   usePictureFromMemory(&picture);
@@ -338,20 +364,21 @@ TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
   resetScene();  // the 401-frame restart keeps what it built from the same memory
   EXPECT_EQ(filestub::opens(), 0);
   EXPECT_EQ(glrec::liveTextures(), 1);
-  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 1u);
+  EXPECT_EQ(glrec::chainsBuilt(), 1);
   EXPECT_EQ(snapshotTexture.glName, built);
   EXPECT_EQ(glrec::named("glBindTexture").back().args[1], double(snapshotTexture.glName - 1));
   // Handed over again (maybe changed in place), the picture is built anew.
   usePictureFromMemory(&picture);
   resetScene();
-  EXPECT_EQ(glrec::named("gluBuild2DMipmaps").size(), 2u);
+  EXPECT_EQ(glrec::chainsBuilt(), 2);
   EXPECT_EQ(glrec::liveTextures(), 1);
-  const glrec::MipmapUpload* up = glrec::lastMipmap();
-  ASSERT_NE(up, nullptr);
-  EXPECT_EQ(up->width, 5);
-  EXPECT_EQ(up->height, 3);
-  EXPECT_EQ(up->format, 0x80E0u);  // GL_BGR_EXT
-  EXPECT_EQ(up->pixels, rows);
+  const std::vector<glrec::LevelUpload>& up = glrec::uploads();
+  ASSERT_EQ(up.size(), 6u);  // two chains of 4 x 2, 2 x 1, 1 x 1
+  EXPECT_EQ(up[3].level, 0);
+  EXPECT_EQ(up[3].width, 4);
+  EXPECT_EQ(up[3].height, 2);
+  EXPECT_EQ(up[3].format, 0x80E0u);  // GL_BGR_EXT
+  EXPECT_EQ(up[3].pixels, rows);
   const std::vector<GlCall> align = glrec::named("glPixelStorei");
   ASSERT_EQ(align.size(), 8u);
   EXPECT_EQ(align[0].args[1], 4);  // rows padded to 4 bytes, as in the file
@@ -361,7 +388,7 @@ TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
   usePictureFromMemory(&none);
   glrec::clear();
   resetScene();
-  EXPECT_TRUE(glrec::named("gluBuild2DMipmaps").empty());
+  EXPECT_EQ(glrec::chainsBuilt(), 0);
   EXPECT_EQ(glrec::liveTextures(), 1);
   EXPECT_EQ(glrec::named("glBindTexture").back().args[1], double(snapshotTexture.glName - 1));
 
@@ -370,6 +397,6 @@ TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
   glrec::clear();
   resetScene();
   EXPECT_EQ(filestub::opens(), 1);
-  ASSERT_NE(glrec::lastMipmap(), nullptr);
-  EXPECT_EQ(glrec::lastMipmap()->width, 8);
+  ASSERT_GE(glrec::uploads().size(), 4u);
+  EXPECT_EQ(glrec::uploads()[glrec::uploads().size() - 4].width, 8);  // 8 x 8 .. 1 x 1
 }

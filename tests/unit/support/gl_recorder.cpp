@@ -24,7 +24,10 @@ std::vector<GlCall>& store() {
 bool recording = true;
 std::set<unsigned>& live = *new std::set<unsigned>;
 unsigned nextName = 1;
-std::unique_ptr<glrec::MipmapUpload>& mipmap = *new std::unique_ptr<glrec::MipmapUpload>;
+std::vector<glrec::LevelUpload>& levels = *new std::vector<glrec::LevelUpload>;
+int maxTextureSize = 16384;
+int proxyWidth = 0;  // what the last proxy upload left at its level, 0 when it did not fit
+int proxyLevel = -1;
 
 void record(const char* name, std::initializer_list<double> args) {
   if (!recording) return;
@@ -70,9 +73,18 @@ int liveTextures() { return int(live.size()); }
 void resetTextures() {
   live.clear();
   nextName = 1;
-  mipmap.reset();
+  levels.clear();
+  maxTextureSize = 16384;
+  proxyWidth = 0;
+  proxyLevel = -1;
 }
-const MipmapUpload* lastMipmap() { return mipmap.get(); }
+const std::vector<LevelUpload>& uploads() { return levels; }
+int chainsBuilt() {
+  int n = 0;
+  for (const GlCall& c : named("glTexImage2D")) n += c.args[0] == GL_TEXTURE_2D && c.args[1] == 0;
+  return n;
+}
+void setMaxTextureSize(int limit) { maxTextureSize = limit; }
 
 }  // namespace glrec
 
@@ -113,23 +125,32 @@ void GLAPIENTRY glDeleteTextures(GLsizei n, const GLuint* names) {
 void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
   record("gluPerspective", {fovy, aspect, zNear, zFar});
 }
-GLint GLAPIENTRY gluBuild2DMipmaps(GLenum target, GLint components, GLint width, GLint height, GLenum format,
-                                   GLenum type, const void* data) {
-  record("gluBuild2DMipmaps", {double(target), double(components), double(width), double(height), double(format),
-                               double(type)});
-  mipmap = std::make_unique<glrec::MipmapUpload>();
-  mipmap->components = components;
-  mipmap->width = width;
-  mipmap->height = height;
-  mipmap->format = format;
-  mipmap->type = type;
-  // Like the real builder: a negative size is refused before any pixel is read.
-  if (width <= 0 || height <= 0) return GLU_INVALID_VALUE;
-  const size_t row = (size_t(width) * 3 + 3) / 4 * 4;
-  const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  // Touch every byte the real builder reads, so a short buffer shows up under ASan.
-  mipmap->pixels.assign(bytes, bytes + row * size_t(height));
-  return 0;
+void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint components, GLsizei width, GLsizei height,
+                             GLint border, GLenum format, GLenum type, const void* data) {
+  record("glTexImage2D", {double(target), double(level), double(components), double(width), double(height),
+                          double(border), double(format), double(type)});
+  if (target == GL_PROXY_TEXTURE_2D) {
+    const int limit = level < 31 ? maxTextureSize >> level : 0;
+    proxyLevel = level;
+    proxyWidth = width >= 1 && height >= 1 && width <= limit && height <= limit ? width : 0;
+    return;
+  }
+  glrec::LevelUpload up{level, components, width, height, format, type, {}};
+  if (width > 0 && height > 0 && data) {
+    // Touch every byte the real GL reads, so a short buffer shows up under ASan.
+    const size_t row = (size_t(width) * 3 + 3) / 4 * 4;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    up.pixels.assign(bytes, bytes + row * size_t(height));
+  }
+  levels.push_back(std::move(up));
+}
+void GLAPIENTRY glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* value) {
+  record("glGetTexLevelParameteriv", {double(target), double(level), double(pname)});
+  *value = target == GL_PROXY_TEXTURE_2D && level == proxyLevel && pname == GL_TEXTURE_WIDTH ? proxyWidth : 0;
+}
+void GLAPIENTRY glGetIntegerv(GLenum pname, GLint* value) {
+  record("glGetIntegerv", {double(pname)});
+  *value = pname == GL_MAX_TEXTURE_SIZE ? maxTextureSize : 0;
 }
 
 // The frame-rate corner's calls.

@@ -27,12 +27,18 @@ std::vector<GlCall> named(const char* name);
 int liveTextures();
 void resetTextures();
 
-// What the last gluBuild2DMipmaps received: dimensions, format and the first/last bytes.
-struct MipmapUpload {
-  int components, width, height;
+// What glTexImage2D gave GL_TEXTURE_2D since the last resetTextures, level by level.
+struct LevelUpload {
+  int level, components, width, height;
   unsigned format, type;
-  std::vector<unsigned char> pixels;  // copy of width*3 (row-aligned) * |height| bytes when sane
+  std::vector<unsigned char> pixels;  // rows of width*3 bytes padded to 4, as unpacked with alignment 4
 };
-const MipmapUpload* lastMipmap();
+const std::vector<LevelUpload>& uploads();
+// Level-0 uploads to GL_TEXTURE_2D among the recorded calls: one per mipmap chain built.
+int chainsBuilt();
+
+// The size limit the proxy texture and GL_MAX_TEXTURE_SIZE report (16384 until set; reset by
+// resetTextures): a proxy level L fits when both sides are at most limit >> L.
+void setMaxTextureSize(int limit);
 
 }  // namespace glrec

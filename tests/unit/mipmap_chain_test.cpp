@@ -1,0 +1,122 @@
+// The mipmap chain's filters on small pictures with values worked out by hand, and its GL
+// calls against the recording stand-in: the level-0 size, the refusals.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gl_recorder.h"
+#include "mipmap_chain.h"
+
+namespace {
+
+using Picture = std::vector<unsigned char>;
+
+// A w x h picture, rows padded to 4 bytes with 0, from one blue-green-red triple per pixel.
+Picture picture(int w, int h, const std::vector<int>& bgr) {
+  Picture p(mipmap::rowBytes(w) * std::size_t(h), 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w * 3; ++x) p[y * mipmap::rowBytes(w) + x] = (unsigned char)bgr[std::size_t(y * w * 3 + x)];
+  return p;
+}
+
+Picture resampled(const Picture& in, int w, int h, int outW, int outH) {
+  Picture out(mipmap::rowBytes(outW) * std::size_t(outH), 0xEE);
+  std::vector<unsigned char> scratch(mipmap::scratchBytes(w, h, outW, outH));
+  mipmap::resample(in.data(), w, h, out.data(), outW, outH, scratch.data());
+  return out;
+}
+
+Picture halved(const Picture& in, int w, int h) {
+  Picture out(mipmap::rowBytes(mipmap::halfSide(w)) * std::size_t(mipmap::halfSide(h)), 0xEE);
+  mipmap::halve(in.data(), w, h, out.data());
+  return out;
+}
+
+}  // namespace
+
+TEST(MipmapChain, NearestPowerOfTwoRoundsAsTheGluBuilder) {
+  const int cases[][2] = {{1, 1},       {2, 2},       {3, 4},       {5, 4},       {6, 8},       {7, 8},
+                          {767, 512},   {768, 1024},  {1080, 1024}, {1366, 1024}, {1920, 2048}, {2160, 2048},
+                          {2560, 2048}, {3840, 4096}, {7680, 8192}, {8192, 8192}};
+  for (const auto& c : cases) EXPECT_EQ(mipmap::nearestPowerOfTwo(c[0]), c[1]) << c[0];
+}
+
+// Three pixels spread over four: the middle outputs mix two sources by the parts they cover
+// (1/4 + 2/4, 2/4 + 1/4 of a source pixel), and every mean is rounded down.
+TEST(MipmapChain, ResampleWeighsPartlyCoveredPixelsAndRoundsDown) {
+  const Picture in = picture(3, 1, {10, 200, 0, 20, 100, 255, 31, 0, 254});
+  EXPECT_EQ(resampled(in, 3, 1, 4, 1), picture(4, 1, {10, 200, 0,  16, 133, 170,  23, 66, 254,  31, 0, 254}));
+
+  // 3 x 3 onto 2 x 2: each output covers 1.5 x 1.5 source pixels (weights 1 and 1/2 per axis).
+  std::vector<int> bgr;
+  for (int v = 0; v < 90; v += 10) bgr.insert(bgr.end(), {v, 255 - v, v / 2});
+  const Picture out = resampled(picture(3, 3, bgr), 3, 3, 2, 2);
+  EXPECT_EQ(out, picture(2, 2, {13, 241, 6,  26, 228, 13,  53, 201, 26,  66, 188, 33}));  // pads stay 0
+}
+
+TEST(MipmapChain, ResampleKeepsAPlainColourExactAtAnySize) {
+  const int sizes[][4] = {{37, 29, 32, 32}, {1920, 3, 2048, 4}, {5, 1, 4, 1}, {1, 7, 1, 8}, {100, 9, 8, 2}};
+  for (const auto& s : sizes) {
+    const Picture in = picture(s[0], s[1], std::vector<int>(std::size_t(s[0] * s[1]) * 3, 201));
+    const Picture out = resampled(in, s[0], s[1], s[2], s[3]);
+    EXPECT_EQ(out, picture(s[2], s[3], std::vector<int>(std::size_t(s[2] * s[3]) * 3, 201)))
+        << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3];
+  }
+}
+
+// Far larger sources (a picture beyond the GL's largest texture): many pixels per output.
+TEST(MipmapChain, ResampleAveragesWholeRunsWhenShrinkingMuch) {
+  std::vector<int> bgr;
+  for (int x = 0; x < 10; ++x) bgr.insert(bgr.end(), {x, 10 * x, 250 - x});
+  EXPECT_EQ(resampled(picture(10, 1, bgr), 10, 1, 2, 1), picture(2, 1, {2, 20, 248,  7, 70, 243}));
+}
+
+TEST(MipmapChain, HalvingRoundsSquaresHalfUpAndLinesDown) {
+  // 2 x 2 -> 1 x 1: blue 1 + 2 + 2 + 2 = 7 gives 2 (1.75 up), green 1 + 1 + 1 + 2 = 5 gives 1.
+  const Picture square = picture(2, 2, {1, 1, 255, 2, 1, 255, 2, 1, 254, 2, 2, 255});
+  EXPECT_EQ(halved(square, 2, 2), picture(1, 1, {2, 1, 255}));
+  // 4 x 1 -> 2 x 1 and 1 x 4 -> 1 x 2: (a + b) / 2 rounded down.
+  const Picture row = picture(4, 1, {1, 2, 3, 2, 2, 4, 10, 20, 30, 11, 21, 31});
+  EXPECT_EQ(halved(row, 4, 1), picture(2, 1, {1, 2, 3, 10, 20, 30}));
+  const Picture column = picture(1, 4, {1, 2, 3, 2, 2, 4, 10, 20, 30, 11, 21, 31});
+  EXPECT_EQ(halved(column, 1, 4), picture(1, 2, {1, 2, 3, 10, 20, 30}));
+  // A wider square: each output its own 2 x 2 block.
+  const Picture wide = picture(4, 2, {0, 0, 0, 4, 4, 4, 100, 0, 0, 100, 0, 0, 0, 0, 0, 4, 4, 4, 0, 100, 0, 0, 100, 0});
+  EXPECT_EQ(halved(wide, 4, 2), picture(2, 1, {2, 2, 2, 50, 50, 0}));
+}
+
+class MipmapBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    glrec::resetTextures();
+    glrec::clear();
+    glrec::setRecording(true);
+  }
+  void TearDown() override { glrec::resetTextures(); }
+};
+
+// The largest level 0 the proxy accepts: 4096 x 2, both sides halved together (the short one
+// stopping at 1) until its level 1 fits.
+TEST_F(MipmapBuild, LevelZeroShrinksUntilTheProxyTakesIt) {
+  glrec::setMaxTextureSize(1024);
+  const Picture in = picture(3840, 2, std::vector<int>(3840 * 2 * 3, 90));
+  ASSERT_TRUE(mipmap::build(3840, 2, in.data()));
+  const std::vector<glrec::LevelUpload>& up = glrec::uploads();
+  ASSERT_EQ(up.size(), 11u);  // 1024 x 1 .. 1 x 1
+  EXPECT_EQ(up[0].width, 1024);
+  EXPECT_EQ(up[0].height, 1);
+  EXPECT_EQ(up[0].pixels, picture(1024, 1, std::vector<int>(1024 * 3, 90)));
+  EXPECT_EQ(up[10].width, 1);
+  EXPECT_EQ(glrec::named("glTexImage2D")[0].args[3], 2048.0);  // asked 4096 first (level 1: 2048)
+}
+
+TEST_F(MipmapBuild, NothingIsUploadedForNoPictureOrAGlThatTakesNoSize) {
+  const Picture in = picture(2, 2, std::vector<int>(12, 7));
+  EXPECT_FALSE(mipmap::build(2, -2, in.data()));
+  EXPECT_FALSE(mipmap::build(0, 2, in.data()));
+  EXPECT_TRUE(glrec::calls().empty());
+  glrec::setMaxTextureSize(0);
+  EXPECT_FALSE(mipmap::build(2, 2, in.data()));
+  EXPECT_TRUE(glrec::uploads().empty());
+  EXPECT_EQ(glrec::named("glGetIntegerv").size(), 1u);  // the proxy refused even 1 x 1
+}
