@@ -56,6 +56,19 @@ def named(name):
     return [pid for pid, _, comm, _ in processes() if comm == name[:15]]
 
 
+def carrying(variable):
+    """Live processes whose environment holds `variable` (NAME=value): what a program started
+    with it, and whatever that started, left running."""
+    found = []
+    for pid, _, name, _ in processes():
+        try:
+            if variable.encode() in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
+                found.append((pid, name))
+        except OSError:
+            pass
+    return found
+
+
 def zombie(pid):
     try:
         stat = Path(f"/proc/{pid}/stat").read_text()

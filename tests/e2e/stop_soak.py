@@ -28,18 +28,6 @@ SCREEN = (320, 240)
 GONE_WITHIN = 1.0
 
 
-def carrying(variable):
-    """Live processes whose environment holds `variable` (NAME=value)."""
-    found = []
-    for pid, _, name, _ in lh.processes():
-        try:
-            if variable.encode() in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
-                found.append((pid, name))
-        except OSError:
-            pass
-    return found
-
-
 class Rig:
     """The display, the sound server and the music files of a soak."""
 
@@ -69,7 +57,7 @@ class Rig:
 
     def left_behind(self):
         """Live processes that carry this rig's runtime folder: ours, or started by ours."""
-        return carrying(f"XDG_RUNTIME_DIR={self.runtime}")
+        return lh.carrying(f"XDG_RUNTIME_DIR={self.runtime}")
 
     def stop(self):
         self.sink.stop()

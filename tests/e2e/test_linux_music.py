@@ -76,15 +76,7 @@ class LinuxMusicTest(unittest.TestCase):
     def left_behind(self):
         """Live processes that inherited the programs' private runtime folder: anything the
         program started (a sound server, a helper) and left."""
-        marker = f"XDG_RUNTIME_DIR={self.env['XDG_RUNTIME_DIR']}".encode()
-        found = []
-        for pid, _, name, _ in lh.processes():
-            try:
-                if marker in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
-                    found.append((pid, name))
-            except OSError:
-                pass
-        return found
+        return lh.carrying(f"XDG_RUNTIME_DIR={self.env['XDG_RUNTIME_DIR']}")
 
     def test_file_loops_without_a_gap_and_is_silent_half_a_second_after_sigterm(self):
         for path, seconds, hertz in ((self.mp3, MP3_SECONDS, 440), (self.wav, WAV_SECONDS, 660)):

@@ -3,36 +3,20 @@
 short stop soak (tests/e2e/stop_soak.py) stops it by SIGTERM at random moments with every
 kind of music, and each run is gone within 1 s with exit 0."""
 
-import shutil
-import signal
-import subprocess
-import tempfile
 import time
 import unittest
-from pathlib import Path
 
 import gfharness as h
 import linuxharness as lh
 import stop_soak
-from gfsound import NullSink
-
-SCREEN = (320, 240)
 
 
 class StopTest(unittest.TestCase):
     def test_display_going_away_ends_it_quietly_with_0(self):
-        folder = Path(tempfile.mkdtemp(prefix="gf-xgone-"))
-        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
-        subprocess.run(["sh", str(h.ROOT / "tools" / "make_tones.sh"), str(folder / "tones")], check=True)
-        sink = NullSink(tempfile.mkdtemp(prefix="gfpulse-"))
-        self.addCleanup(sink.stop)
-        x = lh.Xvfb(SCREEN)
-        self.addCleanup(x.stop)
-        x.set_root_picture(lh.mp.test_picture(*SCREEN), folder)
-        runtime = folder / "runtime"
-        runtime.mkdir(mode=0o700)
-        env = x.env(XDG_RUNTIME_DIR=runtime, **sink.env())
-        proc = lh.start_glassfall(x, "--window", "--music", str(folder / "tones" / "tone440.mp3"), env=env)
+        rig = stop_soak.Rig()
+        self.addCleanup(rig.stop)
+        x = rig.x
+        proc = lh.start_glassfall(x, "--window", *dict(rig.variants)["mp3"], env=rig.env)
         self.addCleanup(lh.end, proc)
         h.wait_until(lambda: x.visible_window("Glassfall") or proc.poll() is not None, 30, what="the window")
         # Broken and moving: the loop is drawing, the music thread playing.
@@ -52,7 +36,7 @@ class StopTest(unittest.TestCase):
         self.assertLess(took, 1.0)
         self.assertNotIn("X connection", stderr)
         self.assertEqual(stderr, "")
-        self.assertEqual(stop_soak.carrying(f"XDG_RUNTIME_DIR={runtime}"), [])
+        self.assertEqual(rig.left_behind(), [])
         print(f"\nX server killed: exit {code} in {took * 1000:.0f} ms")
 
     def test_sigterm_at_any_moment_with_any_music_ends_it_within_a_second(self):
