@@ -1,7 +1,7 @@
 #include "startup.h"
 
 #include "command_line.h"
-#include "music/music_settings.h"
+#include "music_settings.h"
 #include "settings.h"
 
 const char kRunWindowTitle[] = "Glassfall_Main";

@@ -1,6 +1,6 @@
 // The renderer's file input: read-only, sequential access to one file, the only file
 // calls the renderer makes. Each platform implements these functions in its own
-// file (renderer/win32/file_input_win32.cpp, renderer/x11/file_input_posix.cpp); the unit
+// file (renderer/win32/file_input_win32.cpp, native/posix/file_input_posix.cpp); the unit
 // tests link a stand-in that serves files from memory.
 #pragma once
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "last_api_result.h"
-#include "music/music_settings.h"
+#include "music_settings.h"
 #include "numbers.h"
 #include "settings.h"
 

@@ -1,8 +1,5 @@
 #include "host_system.h"
 
-#include "preview_window.h"
-#include "../dialog/win32/settings_window.h"
-
 #include "file_safety.h"
 #include "services.h"
 #include "text_win32.h"
@@ -175,10 +172,12 @@ void Win32StartupSystem::messageBox(const std::string& text, const std::string& 
 ScreenArea Win32StartupSystem::screenArea() { return runScreenPixels(); }
 
 bool Win32StartupSystem::startPreview(std::int32_t parentHandle) {
-  return startPreviewWindow(HWND(LONG_PTR(parentHandle)));
+  return windows_.startPreview && windows_.startPreview(HWND(LONG_PTR(parentHandle)));
 }
 
-void Win32StartupSystem::showSettingsDialogModal() { dialog::showSettingsDialog(); }
+void Win32StartupSystem::showSettingsDialogModal() {
+  if (windows_.showSettingsDialog) windows_.showSettingsDialog();
+}
 
 bool Win32StartupSystem::createRunWindow() {
   runWindow_.reset(new RunWindow(state_, hooks_));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "run.h"
 #include "settings.h"
@@ -66,9 +67,17 @@ double lastCaptureMilliseconds();
 // The performance counter when the last capture began.
 std::int64_t lastCaptureStartCounter();
 
+// The preview and the settings dialog are windows of their own libraries, which build on this
+// one; the program hands them in.
+struct HostWindows {
+  std::function<bool(HWND parent)> startPreview;
+  std::function<void()> showSettingsDialog;
+};
+
 class Win32StartupSystem : public StartupSystem {
  public:
-  Win32StartupSystem(HostState& state, RunHooks& hooks) : state_(state), hooks_(hooks) {}
+  Win32StartupSystem(HostState& state, RunHooks& hooks, HostWindows windows)
+      : state_(state), hooks_(hooks), windows_(std::move(windows)) {}
   void quietCriticalErrors() override;
   bool windowExists(const std::string& title) override;
   bool takeInstanceLock() override;
@@ -83,5 +92,6 @@ class Win32StartupSystem : public StartupSystem {
  private:
   HostState& state_;
   RunHooks& hooks_;
+  HostWindows windows_;
   std::unique_ptr<RunWindow> runWindow_;
 };

@@ -103,7 +103,7 @@ class NativeHackTest(unittest.TestCase):
 
     def test_every_frame_rate_of_the_settings_slider_shows_the_picture_whole_then_broken(self):
         # The slider's two ends: "--delay 0" (as fast as it may) and "--delay 100000" (10 frames/s).
-        slider = next(e for e in ET.parse(h.ROOT / "renderer" / "x11" / "glassfall.xml").getroot().iter("number")
+        slider = next(e for e in ET.parse(h.ROOT / "native" / "glassfall.xml").getroot().iter("number")
                       if e.get("id") == "delay")
         for delay in (slider.get("low"), slider.get("high")):
             with self.subTest(delay=delay):
@@ -205,7 +205,7 @@ class NativeHackTest(unittest.TestCase):
         print(f"\nstopped with the helper at work: exit {code} in {took * 1000:.0f} ms, helper reaped")
 
     def test_settings_file_options_are_accepted_and_others_refused(self):
-        xml = ET.parse(h.ROOT / "renderer" / "x11" / "glassfall.xml").getroot()
+        xml = ET.parse(h.ROOT / "native" / "glassfall.xml").getroot()
         self.assertEqual(xml.get("name"), "glassfall")
         self.assertEqual(xml.get("gl"), "yes")
         args = []

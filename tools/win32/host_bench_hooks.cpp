@@ -11,6 +11,8 @@
 
 #include "bitmap_file.h"
 #include "host_system.h"
+#include "last_api_result.h"
+#include "music_settings.h"
 #include "program_hooks.h"
 #include "startup_steps.h"
 #include "wall_clock.h"
@@ -129,7 +131,7 @@ class BenchHooks : public RunHooks {
 }  // namespace
 
 RunHooks& programRunHooks() {
-  static BenchHooks bench(musicRunHooks());
+  static BenchHooks bench(musicRunHooks(HostMusic, LastApiResult));
   steps.record("process created", processCreatedSeconds());
   steps.record("hooks installed");
   RunWindow::beforeLoad = [] {

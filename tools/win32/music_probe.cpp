@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "bgm.h"
-#include "music_settings.h"
 #include "text_win32.h"
 #include "winmm_multimedia.h"
 
@@ -74,14 +73,16 @@ int main() {
   }
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(fromWide(wide[i]));
-  BgmMode = std::int16_t(std::stoi(args[1]));
-  BgmRepeat = std::int16_t(std::stoi(args[2]));
-  BgmFile = args[3];
+  MusicChoice choice;
+  choice.mode = std::int16_t(std::stoi(args[1]));
+  choice.repeat = std::int16_t(std::stoi(args[2]));
+  choice.file = args[3];
   const DWORD runMs = DWORD(std::stod(args[4]) * 1000);
   const DWORD afterMs = argc > 5 ? DWORD(std::stod(args[5]) * 1000) : 0;
 
   LoggingMultimedia multimedia;
-  Glassfall_BGM bgm(multimedia);
+  std::int32_t lastApiResult = 0;
+  Glassfall_BGM bgm(multimedia, choice, lastApiResult);
   MusicRunHooks hooks(bgm);
   ProbeTimers timers;
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <utility>
 
-#include "music/music_settings.h"
+#include "music_settings.h"
 #include "settings.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "music/music_settings.h"
+#include "music_settings.h"
 #include "settings.h"
 #include "startup.h"
 

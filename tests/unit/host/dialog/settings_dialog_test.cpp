@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "last_api_result.h"
-#include "music/music_settings.h"
+#include "music_settings.h"
 #include "settings.h"
 #include "settings_dialog.h"
 

@@ -1,0 +1,50 @@
+// The native program's command line, in the form XScreenSaver gives its hacks, with the
+// music's options beside the animation's. No window system here: the front-end turns the
+// outcome into windows.
+#pragma once
+
+#include <string>
+
+#include "music_options.h"
+
+// Where the frames go.
+enum class DrawTarget {
+  ownWindow,  // a window of our own, the size of the screen
+  root,       // the virtual root: the screensaver's window, else the root window
+  windowId,   // a window someone else made
+};
+
+constexpr long kDefaultDelayMicroseconds = 16667;  // about 60 frames a second
+constexpr long kMaxDelayMicroseconds = 10000000;
+
+struct HackOptions {
+  DrawTarget target = DrawTarget::ownWindow;
+  // The window for `root` and `windowId`; 0 for `root` means the real root window.
+  unsigned long window = 0;
+  long delayMicroseconds = kDefaultDelayMicroseconds;
+  bool showFps = false;
+  MusicOptions music;
+};
+
+enum class ParseOutcome { run, help, usageError };
+
+struct ParseResult {
+  ParseOutcome outcome = ParseOutcome::run;
+  std::string message;  // what was wrong, for usageError
+};
+
+// Options may be spelt with one dash or two, values as the next word or after "=". Of --music
+// and --cd the later one wins. `screensaverWindow` is $XSCREENSAVER_WINDOW, or nullptr when
+// it is not set.
+ParseResult parseHackOptions(int argc, const char* const argv[], const char* screensaverWindow,
+                             HackOptions& options);
+
+std::string hackUsage(const char* programName);
+
+// An X window id: hexadecimal after "0x", or decimal. Zero, signs, spaces, trailing text and
+// values beyond 32 bits are refused.
+bool parseWindowId(const char* text, unsigned long& id);
+
+// The screensaver's own helper fills in the picture when we draw into a window the daemon (or
+// its settings preview) gave us; everywhere else we photograph the screen ourselves.
+bool pictureFromScreensaverHelper(const HackOptions& options, bool screensaverWindowSet);

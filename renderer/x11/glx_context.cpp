@@ -1,0 +1,57 @@
+#include "glx_context.h"
+
+#include <cstdio>
+
+#include "x_display.h"
+
+namespace {
+const int kCornerCharacters = 96;  // ASCII 32 to 127
+}
+
+bool GlxContext::create(Display* display, const char* program, const DrawWindow& target) {
+  display_ = display;
+  window_ = target.window;
+  context_ = glXCreateContext(display, const_cast<XVisualInfo*>(&target.visual), nullptr, True);
+  if (!context_) {
+    std::fprintf(stderr, "%s: cannot create an OpenGL context\n", program);
+    return false;
+  }
+  XErrorTrap trap(display);
+  if (!glXMakeCurrent(display, target.window, context_) || trap.check()) {
+    std::fprintf(stderr, "%s: cannot draw into window 0x%lx\n", program, target.window);
+    return false;
+  }
+  return true;
+}
+
+CornerFont GlxContext::loadCornerFont() {
+  CornerFont corner;
+  if (XFontStruct* font = XLoadQueryFont(display_, "fixed")) {
+    fontLists_ = glGenLists(kCornerCharacters);
+    glXUseXFont(font->fid, 32, kCornerCharacters, GLint(fontLists_));
+    corner = {fontLists_, font->ascent + font->descent};
+    XFreeFont(display_, font);
+  }
+  return corner;
+}
+
+bool GlxContext::swap() {
+  XErrorTrap trap(display_);
+  glXSwapBuffers(display_, window_);
+  if (!trap.check()) return true;
+  // An error then means the window is gone, unless it is still there.
+  XWindowAttributes attributes;
+  XErrorTrap probe(display_);
+  return XGetWindowAttributes(display_, window_, &attributes) && !probe.check();
+}
+
+void GlxContext::release() {
+  if (!context_) return;
+  XErrorTrap trap(display_);
+  snapshotTexture.release();
+  if (fontLists_) glDeleteLists(fontLists_, kCornerCharacters);
+  fontLists_ = 0;
+  glXMakeCurrent(display_, None, nullptr);
+  glXDestroyContext(display_, context_);
+  context_ = nullptr;
+}
