@@ -41,6 +41,25 @@ void buildMipmaps(std::int32_t width, std::int32_t height, const unsigned char* 
 
 }  // namespace
 
+void readPictureAhead(const char* name, PictureReadAhead& ahead) {
+  ahead.name = name;
+  fileio::File* handle = fileio::openForReading(name);
+  ahead.stamped = handle && fileio::stamp(handle, ahead.stamp);
+  if (!handle) {
+    ahead.status = BitmapStatus::shortHeader;
+    return;
+  }
+  OpenFile file(handle);
+  ahead.status = readBitmap(file, ahead.pixels);
+}
+
+std::unique_ptr<PictureReadAhead> Texture::takeReadAhead(const char* name, bool stamped, const fileio::Stamp& stamp) {
+  std::unique_ptr<PictureReadAhead> ahead = std::move(ahead_);
+  // A file we could not tell the state of might have changed since: it is read again.
+  if (!ahead || !stamped || !ahead->stamped || ahead->stamp != stamp || ahead->name != name) return nullptr;
+  return ahead;
+}
+
 void Texture::release() {
   built_ = false;
   if (glName == 0) return;
@@ -92,7 +111,16 @@ bool Texture::fillFromFile(const char* name, bool keepUnchanged) {
   BitmapPixels pixels;
   pixels.width = width;
   pixels.height = height;
-  const BitmapStatus status = readBitmap(file, pixels);
+  BitmapStatus status;
+  if (std::unique_ptr<PictureReadAhead> ahead = takeReadAhead(name, stamped, stamp)) {
+    // A failed read ahead keeps the size this texture last had, as a failed read here does.
+    if (ahead->status == BitmapStatus::ok || ahead->pixels.width != 0 || ahead->pixels.height != 0) {
+      pixels = std::move(ahead->pixels);
+    }
+    status = ahead->status;
+  } else {
+    status = readBitmap(file, pixels);
+  }
   width = pixels.width;
   height = pixels.height;
   if (status != BitmapStatus::ok) return false;

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
+#include "bitmap.h"
 #include "file_input.h"
 #include "glassfall_contract.h"
 
@@ -17,6 +20,20 @@ struct PictureRows {
   std::int32_t height = 0;
   const unsigned char* data = nullptr;
 };
+
+// The snapshot file read and unpacked ahead of its first use, without the GL: a front-end
+// reads it on a thread of its own while it makes its window and GL context, so the first
+// texture waits only for the mipmap build.
+struct PictureReadAhead {
+  std::string name;
+  bool stamped = false;  // false: the file could not be opened or told its state
+  fileio::Stamp stamp;   // the file's state before the read
+  BitmapStatus status = BitmapStatus::ok;
+  BitmapPixels pixels;
+};
+
+// Opens, stamps and reads the bitmap file `name` into `ahead`. Calls no GL.
+void readPictureAhead(const char* name, PictureReadAhead& ahead);
 
 class Texture {
  public:
@@ -41,9 +58,16 @@ class Texture {
   // since (same file, size and last-write time): no read, no mipmap build. Otherwise load.
   bool refresh(const char* name);
   void bind() const;
+  // The next load of the same file takes these pixels instead of reading it, if the file is
+  // still in the state that was read; otherwise they are dropped and the file read again.
+  void offerReadAhead(std::unique_ptr<PictureReadAhead> ahead) { ahead_ = std::move(ahead); }
 
  private:
   bool fillFromFile(const char* name, bool keepUnchanged);
+  // The pixels of the file offered ahead, when it is `name` as stamped; nullptr otherwise.
+  std::unique_ptr<PictureReadAhead> takeReadAhead(const char* name, bool stamped, const fileio::Stamp& stamp);
+
+  std::unique_ptr<PictureReadAhead> ahead_;
 
   bool built_ = false;  // holds the picture of the file as stamped below
   fileio::Stamp builtFrom_;

@@ -47,6 +47,7 @@ STEPS = [("host", "process_created", "host process created"),
          ("renderer", "entry", "renderer entry point"),
          ("renderer", "gl_context", "window + GL context"),
          ("renderer", "window_shown", "window shown"),
+         ("renderer", "picture_read", "snapshot read (own thread)"),
          ("renderer", "texture_built", "first texture built"),
          ("renderer", "first_frame", "first swap"),
          ("screen", "seen", "first frame seen on the screen")]

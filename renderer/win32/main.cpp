@@ -8,11 +8,13 @@
 //  [x] multi-monitor: the window covers the rectangle the host wrote, clipped to the virtual screen
 //  [x] a changed screen (monitor added or removed, new resolution): the window covers the new
 //      virtual screen within a second, the picture where it was taken, black elsewhere
+//  [x] the snapshot file read on a thread of its own while the window and context are made
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "../frame_driver.h"
@@ -164,6 +166,26 @@ void onKeyDown(HWND window, WPARAM key) {
   }
 }
 
+DWORD WINAPI readPictureThread(void* target) {
+  readPictureAhead(kSnapshotPath, *static_cast<PictureReadAhead*>(target));
+  return 0;
+}
+
+// Starts reading the snapshot file; nullptr when no thread could be had (the first reset then
+// reads it as it always did).
+HANDLE startReadingPicture(PictureReadAhead& ahead) {
+  return CreateThread(nullptr, 0, readPictureThread, &ahead, 0, nullptr);
+}
+
+// Hands what the thread read to the texture's first load.
+void finishReadingPicture(HANDLE reader, std::unique_ptr<PictureReadAhead> ahead) {
+  if (!reader) return;
+  WaitForSingleObject(reader, INFINITE);
+  CloseHandle(reader);
+  snapshotTexture.offerReadAhead(std::move(ahead));
+  loopHooks().onStartupStep("picture read");
+}
+
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: onCreate(window); return 0;
@@ -184,6 +206,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   loopHooks().onStartupStep("entry");
+  auto ahead = std::make_unique<PictureReadAhead>();
+  const HANDLE reader = startReadingPicture(*ahead);
   isRunning = false;
   ShowCursor(FALSE);
 
@@ -198,15 +222,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kClassName;
-  if (!RegisterClassA(&windowClass)) return 0;
+  if (!RegisterClassA(&windowClass)) {
+    finishReadingPicture(reader, std::move(ahead));
+    return 0;
+  }
 
   HWND window = CreateWindowExA(0, kClassName, kClassName, WS_POPUP, placement.left, placement.top, screenWidth,
                                 screenHeight, nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) return 0;
+  if (window == nullptr) {
+    finishReadingPicture(reader, std::move(ahead));
+    return 0;
+  }
 
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   loopHooks().onStartupStep("window shown");
+  finishReadingPicture(reader, std::move(ahead));
 
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);

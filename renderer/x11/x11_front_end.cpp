@@ -51,6 +51,7 @@ class X11Run {
   GlxContext context_;
   bool drawing_ = false;  // the context is current on the window
   HeldPicture picture_;
+  RootPhotograph photograph_;  // fills picture_ while the window and the context are made
   PictureRows pictureRows_;
   HelperProcess grabber_;
   bool quit_ = false;
@@ -62,7 +63,7 @@ class X11Run {
 bool X11Run::openOwnWindow() {
   if (!chooseOwnWindow(display_, program_, target_)) return false;
   // The screen as the user left it, before our own window covers it.
-  photographRoot(display_, 0, 0, target_.width, target_.height, picture_);
+  photograph_.take(display_, 0, 0, target_.width, target_.height, picture_);
   createOwnWindow(display_, program_, atoms_, target_);
   // The picture's still moment counts from when it can be seen.
   for (;;) {
@@ -168,6 +169,7 @@ bool X11Run::pump(int milliseconds) {
 }
 
 void X11Run::run() {
+  photograph_.finish();
   if (ending()) return;
   pictureRows_ = picture_.rows();
   companions_.start();
@@ -195,6 +197,7 @@ void X11Run::run() {
 }
 
 void X11Run::close() {
+  photograph_.finish();
   companions_.stop();
   grabber_.stop();
   context_.release();

@@ -44,21 +44,40 @@ bool readPixmap(Display* display, Pixmap pixmap, const DrawWindow& target, HeldP
   return takePicture(image, target.visual.red_mask, target.visual.green_mask, target.visual.blue_mask, picture);
 }
 
-}  // namespace
-
-bool photographRoot(Display* display, int x, int y, int width, int height, HeldPicture& picture) {
+// The root window's image under the rectangle, clipped to the screen; null when none of it is
+// on the screen, or when the screen shrank since the connection told its size or memory ran out.
+XImage* readRoot(Display* display, int x, int y, int width, int height) {
   const int screen = DefaultScreen(display);
   const int right = std::min(x + width, DisplayWidth(display, screen));
   const int bottom = std::min(y + height, DisplayHeight(display, screen));
   x = std::max(x, 0);
   y = std::max(y, 0);
-  if (right <= x || bottom <= y) return false;
+  if (right <= x || bottom <= y) return nullptr;
   XErrorTrap trap(display);
-  // Null when the screen shrank since the connection told its size, or memory ran out: no picture.
-  XImage* image = XGetImage(display, RootWindow(display, screen), x, y, unsigned(right - x), unsigned(bottom - y),
-                            AllPlanes, ZPixmap);
+  return XGetImage(display, RootWindow(display, screen), x, y, unsigned(right - x), unsigned(bottom - y), AllPlanes,
+                   ZPixmap);
+}
+
+}  // namespace
+
+bool photographRoot(Display* display, int x, int y, int width, int height, HeldPicture& picture) {
+  XImage* image = readRoot(display, x, y, width, height);
   if (!image) return false;
   return takePicture(image, image->red_mask, image->green_mask, image->blue_mask, picture);
+}
+
+void RootPhotograph::take(Display* display, int x, int y, int width, int height, HeldPicture& picture) {
+  finish();
+  XImage* image = readRoot(display, x, y, width, height);
+  if (!image) return;
+  // The image is ours alone: converting and freeing it needs no connection.
+  converter_ = std::thread([image, &picture] {
+    takePicture(image, image->red_mask, image->green_mask, image->blue_mask, picture);
+  });
+}
+
+void RootPhotograph::finish() {
+  if (converter_.joinable()) converter_.join();
 }
 
 bool photographUnderWindow(Display* display, const DrawWindow& target, HeldPicture& picture) {

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 
 #include <functional>
+#include <thread>
 
 #include "screen_picture.h"
 #include "x_window.h"
@@ -14,6 +15,24 @@ class HelperProcess;
 // The root window's pixels under the rectangle, clipped to the screen; false when none of it
 // is on the screen or the server gives no image.
 bool photographRoot(Display* display, int x, int y, int width, int height, HeldPicture& picture);
+
+// The root's pixels under the rectangle, read at once; their conversion into the picture runs
+// on a thread of its own until finish(), so that it overlaps the making of the window and the
+// GL context.
+class RootPhotograph {
+ public:
+  RootPhotograph() = default;
+  ~RootPhotograph() { finish(); }
+  RootPhotograph(const RootPhotograph&) = delete;
+  RootPhotograph& operator=(const RootPhotograph&) = delete;
+
+  void take(Display* display, int x, int y, int width, int height, HeldPicture& picture);
+  // Waits for the conversion; the picture is complete (or empty) afterwards.
+  void finish();
+
+ private:
+  std::thread converter_;
+};
 
 // The screen under an adopted window, read where the window stands; false when the window is
 // gone.

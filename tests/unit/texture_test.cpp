@@ -400,3 +400,66 @@ TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
   ASSERT_GE(glrec::uploads().size(), 4u);
   EXPECT_EQ(glrec::uploads()[glrec::uploads().size() - 4].width, 8);  // 8 x 8 .. 1 x 1
 }
+
+// The file read ahead (on the front-end's thread, while it made its window) is what the first
+// load uploads, without reading the file a second time; a file that changed since, or another
+// file, is read again, and an offer is used at most once.
+TEST_F(TextureTest, ReadAheadIsUploadedOnlyWhileTheFileIsUnchanged) {
+  const samples::Bytes first = samples::bitmap(8, 2);
+  filestub::put(kPath, first);
+  auto ahead = std::make_unique<PictureReadAhead>();
+  readPictureAhead(kPath, *ahead);
+  EXPECT_EQ(ahead->status, BitmapStatus::ok);
+  EXPECT_EQ(filestub::openNow(), 0);
+  const std::size_t readsAhead = filestub::readRequests().size();
+  texture.offerReadAhead(std::move(ahead));
+  ASSERT_TRUE(texture.refresh(kPath));
+  EXPECT_EQ(filestub::readRequests().size(), readsAhead) << "the pixels read ahead were used";
+  ASSERT_FALSE(glrec::uploads().empty());
+  EXPECT_EQ(glrec::uploads()[0].pixels, samples::Bytes(first.begin() + 54, first.end()));
+  EXPECT_EQ(texture.width, 8);
+  EXPECT_EQ(texture.height, 2);
+  EXPECT_EQ(filestub::openNow(), 0);
+
+  // Written again after the read ahead: the new contents, read from the file.
+  texture.release();
+  ahead = std::make_unique<PictureReadAhead>();
+  readPictureAhead(kPath, *ahead);
+  const samples::Bytes second = samples::bitmap(4, 4);
+  filestub::put(kPath, second);
+  texture.offerReadAhead(std::move(ahead));
+  glrec::clear();
+  ASSERT_TRUE(texture.load(kPath));
+  ASSERT_FALSE(glrec::uploads().empty());
+  EXPECT_EQ(glrec::uploads()[0].pixels, samples::Bytes(second.begin() + 54, second.end()));
+  EXPECT_EQ(texture.width, 4);
+
+  // Read ahead under another name: the file asked for is read.
+  ahead = std::make_unique<PictureReadAhead>();
+  filestub::put("other.bmp", first);
+  readPictureAhead("other.bmp", *ahead);
+  texture.offerReadAhead(std::move(ahead));
+  const std::size_t before = filestub::readRequests().size();
+  ASSERT_TRUE(texture.load(kPath));
+  EXPECT_GT(filestub::readRequests().size(), before);
+  EXPECT_EQ(texture.width, 4);
+}
+
+// A read ahead that the file refused refuses the load the same way, and the next load reads
+// the file again.
+TEST_F(TextureTest, RefusedReadAheadGivesAnEmptyTextureAndIsNotKept) {
+  filestub::put(kPath, samples::cut(samples::bitmap(6, 4), 60));
+  auto ahead = std::make_unique<PictureReadAhead>();
+  readPictureAhead(kPath, *ahead);
+  EXPECT_NE(ahead->status, BitmapStatus::ok);
+  texture.offerReadAhead(std::move(ahead));
+  const std::size_t before = filestub::readRequests().size();
+  EXPECT_FALSE(texture.refresh(kPath));
+  EXPECT_EQ(filestub::readRequests().size(), before);
+  EXPECT_NE(texture.glName, 0);  // a fresh, empty texture: the pieces show untextured
+  EXPECT_TRUE(glrec::uploads().empty());
+  EXPECT_EQ(liveBuffers(), 0);
+  EXPECT_FALSE(texture.refresh(kPath));
+  EXPECT_GT(filestub::readRequests().size(), before);
+  EXPECT_EQ(filestub::openNow(), 0);
+}

@@ -1,21 +1,10 @@
 // POSIX side of the native program's benchmark builds: the process CPU clock and the report's
 // place (GLASSFALL_BENCH_REPORT; no report without it). GLASSFALL_BENCH_SKIPS leaves frames
 // equal to the last drawn one out (1, as the product) or draws every frame (0).
-#include <time.h>
-
 #include <cstdlib>
 
 #include "frame_report.h"
-
-namespace {
-
-double processCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-}  // namespace
+#include "posix_clock.h"
 
 LoopHooks& loopHooks() {
   const char* path = std::getenv("GLASSFALL_BENCH_REPORT");
