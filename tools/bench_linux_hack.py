@@ -94,12 +94,12 @@ def main():
         display = lh.Xvfb(size)
         with tempfile.TemporaryDirectory(prefix="gf-bench-") as home:
             try:
-                display.set_root_picture(lh.mp.desktop_picture(*size), home)
+                picture = lh.mp.desktop_picture(*size)
+                display.set_root_picture(picture, home)
                 # The peer takes the same picture as a file through its helper: grabbing the
                 # screen without the daemon makes that helper wait for a window to rise.
                 images = Path(home, "images")
-                images.mkdir()
-                os.replace(Path(home, "desktop.png"), images / "desktop.png")
+                lh.picture_image(picture).save(images / "desktop.png")
                 Path(home, ".xscreensaver").write_text(
                     f"grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: {images}\n")
                 results = {"every frame": [], "glassfall": [], "flipscreen3d": []}
