@@ -1,5 +1,6 @@
 #include "scene.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "frame_loop.h"
@@ -156,7 +157,15 @@ void advanceScene() {
 void drawScene() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDepthFunc(GL_LESS);
-  for (int i = 0; i < pieceCount; ++i) pieces[i].draw();
+  // Nearer pieces first: the depth test then spares the texturing of what they hide. Pieces
+  // never cover a pixel at one and the same depth, so the order changes no pixel.
+  int order[kMaxPieces];
+  for (int i = 0; i < pieceCount; ++i) order[i] = i;
+  std::sort(order, order + pieceCount, [](int a, int b) {
+    const float za = pieces[a].position.z, zb = pieces[b].position.z;
+    return za > zb || (za == zb && a < b);
+  });
+  for (int i = 0; i < pieceCount; ++i) pieces[order[i]].draw();
   lastDrawnView = sceneView();
 }
 

@@ -28,7 +28,7 @@ bool resetScene();
 void renderFrame();
 // The frame's step of the scene: the cut event, then the motion. Makes no GL call.
 void advanceScene();
-// The frame's picture: clear, depth function, every piece in index order.
+// The frame's picture: clear, depth function, every piece, nearest first.
 void drawScene();
 void splitAll();
 void toggleGravity();

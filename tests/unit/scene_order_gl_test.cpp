@@ -1,0 +1,107 @@
+// The pieces drawn nearest first give the very pixels of the pieces drawn in index order, on
+// Mesa, through a whole picture's fall. Headless: an EGL pbuffer on the surfaceless platform.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+#include "frame_loop.h"
+#include "gl_api.h"
+#include "scene.h"
+
+namespace {
+
+constexpr int kWidth = 256;
+constexpr int kHeight = 192;
+
+class PbufferContext {
+ public:
+  bool open() {
+    auto platformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!platformDisplay) return false;
+    display_ = platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    EGLint major = 0, minor = 0;
+    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor)) return false;
+    if (!eglBindAPI(EGL_OPENGL_API)) return false;
+    const EGLint want[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8,
+                           EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (!eglChooseConfig(display_, want, &config, 1, &count) || count < 1) return false;
+    const EGLint size[] = {EGL_WIDTH, kWidth, EGL_HEIGHT, kHeight, EGL_NONE};
+    surface_ = eglCreatePbufferSurface(display_, config, size);
+    context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, nullptr);
+    return surface_ != EGL_NO_SURFACE && context_ != EGL_NO_CONTEXT &&
+           eglMakeCurrent(display_, surface_, surface_, context_);
+  }
+  ~PbufferContext() {
+    if (display_ == EGL_NO_DISPLAY) return;
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
+    if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
+    eglTerminate(display_);
+  }
+
+ private:
+  EGLDisplay display_ = EGL_NO_DISPLAY;
+  EGLSurface surface_ = EGL_NO_SURFACE;
+  EGLContext context_ = EGL_NO_CONTEXT;
+};
+
+std::vector<unsigned char> readFrame() {
+  std::vector<unsigned char> pixels(std::size_t(kWidth) * kHeight * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+std::time_t seed = 0;
+std::time_t pinnedSeed() { return seed; }
+
+TEST(SceneOnMesa, NearestFirstDrawsThePixelsOfIndexOrder) {
+  PbufferContext context;
+  ASSERT_TRUE(context.open()) << "no EGL pbuffer with a depth buffer on Mesa";
+  // A picture with detail everywhere, so that a piece shown in another's place would show.
+  const int pw = 320, ph = 240;
+  std::vector<unsigned char> bytes(std::size_t((pw * 3 + 3) / 4 * 4) * ph);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
+  PictureRows picture{pw, ph, bytes.data()};
+  usePictureFromMemory(&picture);
+  sceneCalendarTime = pinnedSeed;
+  screenWidth = kWidth;
+  screenHeight = kHeight;
+
+  int compared = 0, overlapping = 0;
+  for (seed = 1; seed <= 3; ++seed) {
+    elapsedTime = 0;
+    frameTime = 1.0f / 60;
+    resetScene();
+    for (int frame = 0; frame < 400; ++frame) {
+      elapsedTime += frameTime;
+      advanceScene();
+      if (frame % 4 != 0 || pieceCount == 1) continue;
+      drawScene();
+      const std::vector<unsigned char> nearestFirst = readFrame();
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glDepthFunc(GL_LESS);
+      for (int i = 0; i < pieceCount; ++i) pieces[i].draw();
+      ASSERT_EQ(readFrame(), nearestFirst) << "seed " << seed << ", frame " << frame;
+      ++compared;
+      // The check has teeth only where pieces do overlap: farthest first shows other pixels.
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      glDepthFunc(GL_ALWAYS);
+      for (int i = 0; i < pieceCount; ++i) pieces[i].draw();
+      overlapping += readFrame() != nearestFirst;
+    }
+  }
+  usePictureFromMemory(nullptr);
+  snapshotTexture.release();
+  EXPECT_GT(compared, 200);
+  EXPECT_GT(overlapping, compared / 4) << "too few frames where pieces overlap to prove the order";
+}
+
+}  // namespace
