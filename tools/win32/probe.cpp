@@ -11,6 +11,8 @@
 //   gfprobe children TITLE          prints "hwnd x y width height class|text" for each direct child
 //   gfprobe exists HWND             exit 0 when the decimal handle names a window
 //   gfprobe acp -                   prints the ANSI code page this process runs with
+//   gfprobe dpi TITLE DPI           posts WM_DPICHANGED for DPI without a suggested rectangle
+//                                   (Wine gives every monitor one DPI, so no move sends it)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -118,6 +120,9 @@ int main(int argc, char** argv) {
     PostMessageW(window, WM_KEYUP, vk, LPARAM(0xC0000001u));
   } else if (!std::strcmp(verb, "char")) {
     PostMessageA(window, WM_CHAR, WPARAM((unsigned char)arg[0]), 1);
+  } else if (!std::strcmp(verb, "dpi")) {
+    const WORD dpi = WORD(std::atoi(arg));
+    PostMessageW(window, 0x02E0, MAKEWPARAM(dpi, dpi), 0);
   } else if (!std::strcmp(verb, "children")) {
     EnumChildWindows(window, printChild, LPARAM(window));
   } else if (!std::strcmp(verb, "text")) {
