@@ -133,15 +133,27 @@ class ScaledDisplayTest(unittest.TestCase):
         """/c, waited on until the client has its size at `dpi`; returns (proc, client origin on screen)."""
         proc = self.start("/c")
         self.s.wait_window(TITLE, timeout=30)
-        return proc, self.laid_out(dpi)
+        return proc, self.laid_out(dpi, at_load=True)
 
-    def laid_out(self, dpi):
+    def placement(self, window, dpi):
+        """Where the load steps put the window: centred across, one third of the free height
+        down, in twips at `dpi` (each length rounded to whole twips, the division truncating)."""
+        tpp = 1440 / dpi
+        sw, sh = (int(v * tpp + 0.5) for v in self.s.screen)
+        ww, wh = int(window.w * tpp + 0.5), int(window.h * tpp + 0.5)
+        return int((sw - ww) // 2 / tpp + 0.5), int((sh - wh) // 3 / tpp + 0.5)
+
+    def laid_out(self, dpi, at_load=False):
+        """The client's screen origin once the dialog is laid out for `dpi` (and, when it has just
+        loaded, moved to its place: it is found by its title before its load steps move it)."""
         client = (px(CLIENT[0], dpi), px(CLIENT[1], dpi))
         frame_size = box(FRAME, dpi)[2:]
 
         def placed():
             w = self.s.find_window(TITLE)
             if not w or (w.client_w, w.client_h) != client:
+                return None
+            if at_load and (w.x, w.y) != self.placement(w, dpi):
                 return None
             frames = [c for c in self.windows(TITLE) if c["class"] == "GFXFrameX" and (c["w"], c["h"]) == frame_size]
             return (frames[0]["x"] - px(FRAME[0], dpi), frames[0]["y"] - px(FRAME[1], dpi)) if frames else None
