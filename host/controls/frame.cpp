@@ -127,8 +127,8 @@ FrameLook FrameControl::look() const {
   l.frameStyle = frameStyle_;
   l.shadowOpacity = shadowOpacity_;
   l.showShadow = showShadow_ == kTrue;
-  l.shadowDepth = shadowDepth_;
-  l.cornerDepth = cornerDepth_;
+  l.shadowDepth = std::int16_t(scaleToDpi(shadowDepth_, site_.dpi()));
+  l.cornerDepth = std::int16_t(scaleToDpi(cornerDepth_, site_.dpi()));
   l.fillColour = fillColour_;
   l.borderColour = borderColour_;
   return l;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "colour.h"
+#include "dpi_scale.h"
 #include "property_store.h"
 #include "surface.h"
 
@@ -42,6 +43,8 @@ class FrameSite {
   virtual Colour ambientBackColour() const = 0;
   virtual void propertyChanged(const std::string& name) = 0;
   virtual double twipsPerPixelX() const = 0;
+  // The DPI of the monitor the frame stands on: the shadow and the corners are laid out for 96.
+  virtual int dpi() const { return kBaseDpi; }
   virtual double widthTwips() const = 0;
   virtual double heightTwips() const = 0;
   // The retained surface to redraw, or null when there is none yet; endDraw shows it.
@@ -80,7 +83,7 @@ class FrameControl {
   void setBorderColour(Colour v);
   void setCornerDepth(int v);
 
-  // The look a redraw would paint now.
+  // The look a redraw would paint now; the stored depths are scaled to the site's DPI.
   FrameLook look() const;
 
  private:

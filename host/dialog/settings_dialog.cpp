@@ -6,6 +6,7 @@
 #include "music_settings.h"
 #include "numbers.h"
 #include "settings.h"
+#include "twips.h"
 
 namespace dialog {
 
@@ -23,6 +24,27 @@ const char kFilterPattern[] = "*.MP3;*.WAV";
 const char kChooserTitle[] = "ﾌｧｲﾙを開く";
 const int kChooserBuffer = 255;
 }  // namespace
+
+int pixelsAt(int twips, int dpi) {
+  const long long d = dpi > 0 ? dpi : kBaseDpi;
+  const long long t = twips < 0 ? -(long long)twips : twips;
+  const int whole = int((t * d + kTwipsPerInch / 2) / kTwipsPerInch);
+  return twips < 0 ? -whole : whole;
+}
+
+Box boxAt(const Place& p, int dpi) {
+  return {pixelsAt(p.left, dpi), pixelsAt(p.top, dpi), pixelsAt(p.width, dpi), pixelsAt(p.height, dpi)};
+}
+
+namespace {
+int scaled(int pixels, int dpi) {
+  const long long d = dpi > 0 ? dpi : kBaseDpi;
+  return int((pixels * d + kBaseDpi / 2) / kBaseDpi);
+}
+}  // namespace
+
+PictureSize markPictureSize(int dpi) { return {scaled(kMarkSize, dpi), scaled(kMarkSize, dpi)}; }
+PictureSize bannerPictureSize(int dpi) { return {scaled(kBannerWidth, dpi), scaled(kBannerHeight, dpi)}; }
 
 std::string formatRepeat(int value) { return value == 0 ? std::string() : std::to_string(value); }
 

@@ -46,6 +46,25 @@ constexpr int kMarkSize = 12;
 constexpr int kBannerIntervalMs = 100;
 constexpr int kRepeatEntries = 31;
 
+// The layout at the DPI of the monitor the dialog stands on. Integer arithmetic rounding to
+// the nearest pixel, halves up: at 96 DPI every length is its twips divided by 15 exactly.
+constexpr int kBaseDpi = 96;
+int pixelsAt(int twips, int dpi);
+struct Box {
+  int left, top, width, height;  // pixels
+  bool operator==(const Box& o) const {
+    return left == o.left && top == o.top && width == o.width && height == o.height;
+  }
+};
+Box boxAt(const Place& p, int dpi);
+// The stored pictures are drawn for 96 DPI: a mark 12 x 12, a banner frame 120 x 50 pixels;
+// at another DPI they are shown stretched to these sizes.
+struct PictureSize {
+  int width, height;
+};
+PictureSize markPictureSize(int dpi);
+PictureSize bannerPictureSize(int dpi);
+
 // "##": decimal digits without leading zeros, the empty text for 0.
 std::string formatRepeat(int value);
 // The repeat box text as a track number: a number rounded half to even; the empty text,

@@ -9,8 +9,11 @@
 //   gfprobe char TITLE C            posts WM_CHAR with the first byte of C
 //   gfprobe text TITLE              prints the window's text and its children's, one per line (UTF-8)
 //   gfprobe children TITLE          prints "hwnd x y width height class|text" for each direct child
+//   gfprobe descendants TITLE       the same for every window below it, children of children too
 //   gfprobe exists HWND             exit 0 when the decimal handle names a window
 //   gfprobe acp -                   prints the ANSI code page this process runs with
+//   gfprobe dpi TITLE DPI           posts WM_DPICHANGED for DPI without a suggested rectangle
+//                                   (Wine gives every monitor one DPI, so no move sends it)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -44,6 +47,17 @@ void printWindow(HWND window) {
 BOOL CALLBACK printChild(HWND child, LPARAM parent) {
   // GetParent would name the owner of a window that keeps WS_POPUP beside WS_CHILD.
   if (GetAncestor(child, GA_PARENT) != HWND(parent)) return TRUE;
+  RECT r;
+  GetWindowRect(child, &r);
+  wchar_t cls[256], text[1024];
+  GetClassNameW(child, cls, 256);
+  GetWindowTextW(child, text, 1024);
+  std::printf("%llu %ld %ld %ld %ld %s|%s\n", (unsigned long long)(ULONG_PTR)child, r.left, r.top, r.right - r.left,
+              r.bottom - r.top, narrow(cls).c_str(), narrow(text).c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK printDescendant(HWND child, LPARAM) {
   RECT r;
   GetWindowRect(child, &r);
   wchar_t cls[256], text[1024];
@@ -118,8 +132,13 @@ int main(int argc, char** argv) {
     PostMessageW(window, WM_KEYUP, vk, LPARAM(0xC0000001u));
   } else if (!std::strcmp(verb, "char")) {
     PostMessageA(window, WM_CHAR, WPARAM((unsigned char)arg[0]), 1);
+  } else if (!std::strcmp(verb, "dpi")) {
+    const WORD dpi = WORD(std::atoi(arg));
+    PostMessageW(window, 0x02E0, MAKEWPARAM(dpi, dpi), 0);
   } else if (!std::strcmp(verb, "children")) {
     EnumChildWindows(window, printChild, LPARAM(window));
+  } else if (!std::strcmp(verb, "descendants")) {
+    EnumChildWindows(window, printDescendant, 0);
   } else if (!std::strcmp(verb, "text")) {
     wchar_t text[1024];
     GetWindowTextW(window, text, 1024);

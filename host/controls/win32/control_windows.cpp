@@ -7,6 +7,7 @@
 
 #include "gdi_surface.h"
 #include "library_function.h"
+#include "window_dpi.h"
 
 namespace controls {
 
@@ -21,12 +22,7 @@ struct Creation {
   Colour ambientBack;
 };
 
-double screenTwipsPerPixel() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return 1440.0 / (dpi > 0 ? dpi : 96);
-}
+double twipsPerPixel(int dpi) { return 1440.0 / (dpi > 0 ? dpi : 96); }
 
 SIZE clientSize(HWND window) {
   RECT rc{};
@@ -97,18 +93,19 @@ void paintRetained(HWND window, const Retained& retained) {
 // --------------------------------------------------------------------------- frame
 
 struct FrameWindow : FrameSite {
-  FrameWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack) {
+  FrameWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack), dpiNow(windowDpi(w)) {
     if (c.stored) store = *c.stored;
   }
   Colour ambientBackColour() const override { return ambient; }
   void propertyChanged(const std::string&) override { control.writeProperties(store); }
-  double twipsPerPixelX() const override { return screenTwipsPerPixel(); }
-  double widthTwips() const override { return clientSize(hwnd).cx * screenTwipsPerPixel(); }
-  double heightTwips() const override { return clientSize(hwnd).cy * screenTwipsPerPixel(); }
+  double twipsPerPixelX() const override { return twipsPerPixel(dpiNow); }
+  double widthTwips() const override { return clientSize(hwnd).cx * twipsPerPixel(dpiNow); }
+  double heightTwips() const override { return clientSize(hwnd).cy * twipsPerPixel(dpiNow); }
+  int dpi() const override { return dpiNow; }
   Surface* beginDraw() override {
     HDC dc = retained.ensure(hwnd);
     if (!dc) return nullptr;
-    surface.emplace(dc, retained.width(), retained.height());
+    surface.emplace(dc, retained.width(), retained.height(), nullptr, dpiNow);
     return &*surface;
   }
   void endDraw() override {
@@ -118,6 +115,7 @@ struct FrameWindow : FrameSite {
 
   HWND hwnd;
   Colour ambient;
+  int dpiNow;  // the monitor's, as the holder last said
   PropertyStore store;
   bool loaded = false;
   Retained retained;
@@ -186,14 +184,14 @@ const Subclassing& subclass() {
 }
 
 struct ButtonWindow : ButtonSite {
-  ButtonWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack) {
+  ButtonWindow(HWND w, const Creation& c) : hwnd(w), ambient(c.ambientBack), dpiNow(windowDpi(w)) {
     if (c.stored) store = *c.stored;
   }
 
   Surface* beginDraw() override {
     HDC dc = retained.ensure(hwnd);
     if (!dc) return nullptr;
-    surface.emplace(dc, retained.width(), retained.height(), hwnd);
+    surface.emplace(dc, retained.width(), retained.height(), hwnd, dpiNow);
     return &*surface;
   }
   void endDraw() override {
@@ -223,14 +221,10 @@ struct ButtonWindow : ButtonSite {
       DispatchMessageW(&m);
     }
   }
-  double widthTwips() const override { return extent().cx * screenTwipsPerPixel(); }
-  double heightTwips() const override { return extent().cy * screenTwipsPerPixel(); }
-  void setWidthTwips(double twips) override {
-    resize(pixelsFromTwips(twips, screenTwipsPerPixel()), extent().cy);
-  }
-  void setHeightTwips(double twips) override {
-    resize(extent().cx, pixelsFromTwips(twips, screenTwipsPerPixel()));
-  }
+  double widthTwips() const override { return extent().cx * twipsPerPixel(dpiNow); }
+  double heightTwips() const override { return extent().cy * twipsPerPixel(dpiNow); }
+  void setWidthTwips(double twips) override { resize(pixelsFromTwips(twips, twipsPerPixel(dpiNow)), extent().cy); }
+  void setHeightTwips(double twips) override { resize(extent().cx, pixelsFromTwips(twips, twipsPerPixel(dpiNow))); }
   int clientWidth() const override { return clientSize(hwnd).cx; }
   int clientHeight() const override { return clientSize(hwnd).cy; }
   void enableWindow(bool enabled) override { EnableWindow(hwnd, enabled ? TRUE : FALSE); }
@@ -280,6 +274,7 @@ struct ButtonWindow : ButtonSite {
 
   HWND hwnd;
   Colour ambient;
+  int dpiNow;  // the monitor's, as the holder last said
   HWND holder = nullptr;
   PropertyStore store;
   std::string accessKey;
@@ -449,11 +444,19 @@ ButtonControl* buttonControl(HWND button) {
   return b ? &b->control : nullptr;
 }
 
-const PropertyStore* controlStore(HWND control) {
+namespace {
+bool isClass(HWND control, const wchar_t* cls) {
   wchar_t name[32] = {};
   GetClassNameW(control, name, 32);
-  if (!lstrcmpW(name, kFrameClass)) return frameOf(control) ? &frameOf(control)->store : nullptr;
-  if (!lstrcmpW(name, kButtonClass)) return buttonOf(control) ? &buttonOf(control)->store : nullptr;
+  return !lstrcmpW(name, cls);
+}
+bool isFrame(HWND control) { return isClass(control, kFrameClass); }
+bool isButton(HWND control) { return isClass(control, kButtonClass); }
+}  // namespace
+
+const PropertyStore* controlStore(HWND control) {
+  if (isFrame(control)) return frameOf(control) ? &frameOf(control)->store : nullptr;
+  if (isButton(control)) return buttonOf(control) ? &buttonOf(control)->store : nullptr;
   return nullptr;
 }
 
@@ -461,6 +464,19 @@ void setAmbientBackColour(HWND frame, Colour colour) {
   if (FrameWindow* f = frameOf(frame)) {
     f->ambient = colour;
     f->control.ambientChanged("BackColor");
+  }
+}
+
+void setControlDpi(HWND control, int dpi) {
+  if (dpi <= 0) return;
+  if (FrameWindow* f = isFrame(control) ? frameOf(control) : nullptr) {
+    if (f->dpiNow == dpi) return;
+    f->dpiNow = dpi;
+    if (f->loaded) f->control.Refresh();
+  } else if (ButtonWindow* b = isButton(control) ? buttonOf(control) : nullptr) {
+    if (b->dpiNow == dpi) return;
+    b->dpiNow = dpi;
+    if (b->loaded) b->control.Draw(b->control.lState);  // the caption's font follows
   }
 }
 

@@ -6,6 +6,7 @@
 //      BM_CLICK (a dialog loop's matched mnemonic) is the access key too
 //  [x] Click / DblClick reach the holder as WM_COMMAND BN_CLICKED / BN_DOUBLECLICKED
 //      (a frame passes its children's WM_COMMAND on to its own parent)
+//  [x] per-monitor DPI: fonts, twips and the frame's depths at the DPI the holder gives
 //  [ ] design-time placement (new-instance captions): a running program only loads
 #pragma once
 
@@ -40,5 +41,8 @@ const PropertyStore* controlStore(HWND control);
 // The container's ambient values.
 void setAmbientBackColour(HWND frame, Colour colour);
 void setDisplayAsDefault(HWND button, bool isDefault);
+// The DPI of the monitor the holder now stands on (WM_DPICHANGED); the control draws again at
+// it. A control starts with its window's DPI.
+void setControlDpi(HWND control, int dpi);
 
 }  // namespace controls

@@ -12,8 +12,8 @@ std::wstring toWide(const std::string& utf8) {
   return out;
 }
 
-GdiSurface::GdiSurface(HDC dc, int width, int height, HWND window)
-    : dc_(dc), width_(width), height_(height), window_(window) {}
+GdiSurface::GdiSurface(HDC dc, int width, int height, HWND window, int dpi)
+    : dc_(dc), width_(width), height_(height), window_(window), dpi_(dpi) {}
 
 GdiSurface::~GdiSurface() {
   deletePen();
@@ -76,7 +76,7 @@ void GdiSurface::fillRect(const Rect& r, Colour c) {
 }
 
 void GdiSurface::selectFont(const FontSpec& font) {
-  const int dpi = GetDeviceCaps(dc_, LOGPIXELSY);
+  const int dpi = dpi_ > 0 ? dpi_ : GetDeviceCaps(dc_, LOGPIXELSY);
   const int height = -int(std::lround(font.points * dpi / 72.0));
   const std::wstring face = toWide(font.name);
   HFONT f = CreateFontW(height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, BYTE(font.charset), OUT_DEFAULT_PRECIS,

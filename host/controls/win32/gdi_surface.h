@@ -21,7 +21,9 @@ std::wstring toWide(const std::string& utf8);
 
 class GdiSurface : public Surface {
  public:
-  GdiSurface(HDC dc, int width, int height, HWND window = nullptr);
+  // `dpi` sizes the fonts; 0 takes the DC's own (a memory DC keeps the system's DPI even on
+  // a monitor of another one).
+  GdiSurface(HDC dc, int width, int height, HWND window = nullptr, int dpi = 0);
   ~GdiSurface() override;
   GdiSurface(const GdiSurface&) = delete;
   GdiSurface& operator=(const GdiSurface&) = delete;
@@ -57,6 +59,7 @@ class GdiSurface : public Surface {
   HDC dc_;
   int width_, height_;
   HWND window_;
+  int dpi_;
   HGDIOBJ originalPen_ = nullptr, ourPen_ = nullptr;
   HGDIOBJ originalBrush_ = nullptr, ourBrush_ = nullptr;
   HGDIOBJ originalFont_ = nullptr, ourFont_ = nullptr;

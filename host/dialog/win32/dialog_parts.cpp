@@ -34,15 +34,31 @@ bool Part::create(HWND parent, int x, int y, int w, int h) {
   if (!registerPartClass(windowProc)) return false;
   CreateWindowExW(0, kPartClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, w, h, parent, nullptr,
                   GetModuleHandleW(nullptr), this);
-  if (handle_ && kind_ == Kind::Shape) {
-    // Only the one-pixel outline belongs to the window; the system owns the region afterwards.
-    HRGN outer = CreateRectRgn(0, 0, w, h);
-    HRGN inner = CreateRectRgn(1, 1, w - 1, h - 1);
-    CombineRgn(outer, outer, inner, RGN_DIFF);
-    DeleteObject(inner);
-    SetWindowRgn(handle_, outer, FALSE);
-  }
+  if (handle_ && kind_ == Kind::Shape) cutToOutline(w, h, false);
   return handle_ != nullptr;
+}
+
+// Only the one-pixel outline belongs to the window; the system owns the region afterwards.
+void Part::cutToOutline(int w, int h, bool redraw) {
+  HRGN outer = CreateRectRgn(0, 0, w, h);
+  HRGN inner = CreateRectRgn(1, 1, w - 1, h - 1);
+  CombineRgn(outer, outer, inner, RGN_DIFF);
+  DeleteObject(inner);
+  if (!SetWindowRgn(handle_, outer, redraw ? TRUE : FALSE)) DeleteObject(outer);
+}
+
+void Part::place(int x, int y, int w, int h) {
+  if (!handle_) return;
+  SetWindowPos(handle_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (kind_ == Kind::Shape) cutToOutline(w, h, true);
+  if (kind_ == Kind::Label && !wrap_) fitText();
+  redraw();
+}
+
+void Part::setPictureSize(int w, int h) {
+  pictureWidth_ = w;
+  pictureHeight_ = h;
+  redraw();
 }
 
 void Part::move(int x, int y) {
@@ -177,7 +193,16 @@ void Part::paint(HDC dc) {
     GetObjectW(picture_, sizeof info, &info);
     HDC source = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(source, picture_);
-    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+    const int w = pictureWidth_ > 0 ? pictureWidth_ : info.bmWidth;
+    const int h = pictureHeight_ > 0 ? pictureHeight_ : info.bmHeight;
+    if (w == info.bmWidth && h == info.bmHeight) {
+      BitBlt(dc, 0, 0, w, h, source, 0, 0, SRCCOPY);
+    } else {
+      // Whole source pixels, no blending: the marks' edges and the banner's lines stay sharp.
+      const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+      StretchBlt(dc, 0, 0, w, h, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+      SetStretchBltMode(dc, oldMode);
+    }
     SelectObject(source, old);
     DeleteDC(source);
   }

@@ -1,9 +1,10 @@
 // The settings dialog's simple child windows over Win32.
 //  [x] label: text in the dialog font on the dialog's background, Unicode drawing, mouse-down event
-//  [x] image: a stored picture at its own size, mouse-down event
+//  [x] image: a stored picture at its own size or stretched to a given one, mouse-down event
 //  [x] shape: a rectangle outline one pixel wide; the window is cut to the outline, so what
 //      lies inside shows through
-//  [x] picture box: shows one picture at its origin, its own mouse cursor, click event
+//  [x] picture box: shows one picture at its origin (own or given size), its own mouse cursor, click event
+//  [x] placed again (position and size) when the DPI changes
 //  [ ] keyboard focus and tab order: none of these takes the focus
 #pragma once
 
@@ -28,6 +29,8 @@ class Part {
   bool create(HWND parent, int x, int y, int w, int h);
   HWND handle() const { return handle_; }
   void move(int x, int y);
+  // New position and size; a shape is cut to its new outline, a label fitted to its text again.
+  void place(int x, int y, int w, int h);
 
   void setText(const std::string& utf8);
   const std::wstring& text() const { return text_; }
@@ -36,6 +39,8 @@ class Part {
   COLORREF colour() const { return colour_; }
   void setWrapping(bool wrap) { wrap_ = wrap; }  // label: break lines at the width
   void setPicture(HBITMAP picture);  // image and picture box; not owned
+  // The size the picture is shown at; 0 x 0 (the start) shows it at its own size, pixel for pixel.
+  void setPictureSize(int w, int h);
   HBITMAP picture() const { return picture_; }
   void setCursor(HCURSOR cursor) { cursor_ = cursor; }
 
@@ -49,6 +54,7 @@ class Part {
   void paint(HDC dc);
   void redraw();
   void fitText();
+  void cutToOutline(int w, int h, bool redraw);
 
   Kind kind_;
   COLORREF background_;
@@ -58,6 +64,7 @@ class Part {
   HFONT font_ = nullptr;
   HBITMAP picture_ = nullptr;
   HCURSOR cursor_ = nullptr;
+  int pictureWidth_ = 0, pictureHeight_ = 0;
   bool pressed_ = false;
   bool wrap_ = false;
 };

@@ -18,6 +18,7 @@
 #include "text_win32.h"
 #include "settings_dialog.h"
 #include "twips.h"
+#include "window_dpi.h"
 
 namespace dialog {
 
@@ -26,6 +27,7 @@ namespace {
 const int kIdSet = 101, kIdCancel = 102, kIdFile = 103, kIdFrame = 104, kIdRepeat = 105;
 
 const DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+const UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, sent to windows aware of each monitor's DPI
 
 class SettingsWindow : public Window, private DialogSite {
  public:
@@ -48,16 +50,26 @@ class SettingsWindow : public Window, private DialogSite {
   bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
-  int px(int twips) const { return twipsToPixels(twips, dpi_); }
+  int px(int twips) const { return pixelsAt(twips, dpi_); }
   void createChildren();
   void makeFont();
   void loadPictures();
+  // Every child at its place and size for dpi_, the pictures stretched to match.
+  void layOut();
+  void fitRepeatBox(const Box& box);
+  // The monitor's DPI changed (the window moved, or the user set another scale): new font,
+  // new layout, the client kept at its size in twips. `suggested` is the system's new rectangle.
+  void changeDpi(int dpi, const RECT* suggested);
+  void fitClient();
 
   // DialogSite
   void screenSizeTwips(int& width, int& height) const override;
   void windowSizeTwips(int& width, int& height) const override;
   void moveWindowTwips(int left, int top) override;
-  void moveShape1Twips(int left, int top) override { shape_[1].move(px(left), px(top)); }
+  void moveShape1Twips(int left, int top) override {
+    shape1_ = {left, top};
+    shape_[1].move(px(left), px(top));
+  }
   void setRepeatEnabled(bool enabled) override { EnableWindow(repeat_, enabled); }
   void setFileButtonEnabled(bool enabled) override;
   void showMark(int index, bool selected) override { mark_[index].setPicture(markPicture_[selected ? 1 : 0]); }
@@ -80,7 +92,8 @@ class SettingsWindow : public Window, private DialogSite {
 
   SettingsDialog dialog_;
   WindowTimer timer1_;
-  int dpi_ = 96;
+  int dpi_ = kBaseDpi;
+  Point shape1_{kShape0.left, kShape0.top};  // twips
   HFONT font_ = nullptr;
   HBRUSH background_ = nullptr;
   HICON icon_ = nullptr;
@@ -113,6 +126,7 @@ SettingsWindow::~SettingsWindow() {
 }
 
 void SettingsWindow::makeFont() {
+  HFONT old = font_;
   LOGFONTW f = {};
   f.lfHeight = -MulDiv(int(kFontPoints * 100), dpi_, 7200);
   f.lfWeight = FW_NORMAL;
@@ -120,6 +134,11 @@ void SettingsWindow::makeFont() {
   const std::wstring name = toWide(kFontName);
   lstrcpynW(f.lfFaceName, name.c_str(), LF_FACESIZE);
   font_ = CreateFontIndirectW(&f);
+  for (Part* label : {&heading_, &repeatLabel_, &fileLabel_, &modeLabel_[0], &modeLabel_[1], &modeLabel_[2]}) {
+    label->setFont(font_);
+  }
+  if (repeat_) SendMessageW(repeat_, WM_SETFONT, WPARAM(font_), TRUE);
+  if (old) DeleteObject(old);
 }
 
 void SettingsWindow::loadPictures() {
@@ -191,11 +210,7 @@ void SettingsWindow::createChildren() {
                             r.left, r.top, r.right, r.bottom + px(3000), inFrame, HMENU(INT_PTR(kIdRepeat)),
                             GetModuleHandleW(nullptr), nullptr);
   SendMessageW(repeat_, WM_SETFONT, WPARAM(font_), FALSE);
-  RECT box = {};
-  GetWindowRect(repeat_, &box);
-  const int field = int(SendMessageW(repeat_, CB_GETITEMHEIGHT, WPARAM(-1), 0));
-  const int extra = (box.bottom - box.top) - field;  // the edges round the selection field
-  if (field > 0 && r.bottom - extra > 0) SendMessageW(repeat_, CB_SETITEMHEIGHT, WPARAM(-1), r.bottom - extra);
+  fitRepeatBox(boxAt(kRepeatBox, dpi_));
 
   const controls::FontSpec buttonFont{kFontName, kFontPoints, 400, kFontCharset};
   auto button = [&](HWND parent, int id, const Place& p, const std::string& caption) {
@@ -217,8 +232,78 @@ void SettingsWindow::createChildren() {
   }
 }
 
+// The drop-down list hangs below the box; the box itself keeps the stated height.
+void SettingsWindow::fitRepeatBox(const Box& b) {
+  RECT box = {};
+  GetWindowRect(repeat_, &box);
+  const int field = int(SendMessageW(repeat_, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  const int extra = (box.bottom - box.top) - field;  // the edges round the selection field
+  if (field > 0 && b.height - extra > 0) SendMessageW(repeat_, CB_SETITEMHEIGHT, WPARAM(-1), b.height - extra);
+}
+
+void SettingsWindow::layOut() {
+  auto place = [this](Part& part, const Place& p) {
+    const Box b = boxAt(p, dpi_);
+    part.place(b.left, b.top, b.width, b.height);
+  };
+  auto placeWindow = [this](HWND w, const Place& p, int extraHeight = 0) {
+    const Box b = boxAt(p, dpi_);
+    if (w) SetWindowPos(w, nullptr, b.left, b.top, b.width, b.height + extraHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  placeWindow(frame_, kFrame);
+  place(heading_, kHeading);
+  place(repeatLabel_, kRepeatLabel);
+  place(fileLabel_, kFileLabel);
+  const PictureSize mark = markPictureSize(dpi_), banner = bannerPictureSize(dpi_);
+  for (int i = 0; i < 3; ++i) {
+    place(modeLabel_[i], kModeLabel[i]);
+    place(mark_[i], kMark[i]);
+    mark_[i].setPictureSize(mark.width, mark.height);
+  }
+  place(shape_[0], kShape0);
+  place(shape_[1], {shape1_.x, shape1_.y, kShape0.width, kShape0.height});
+  if (repeat_) {
+    placeWindow(repeat_, kRepeatBox, px(3000));
+    fitRepeatBox(boxAt(kRepeatBox, dpi_));
+  }
+  placeWindow(fileButton_, kFileButton);
+  placeWindow(setButton_, kSetButton);
+  placeWindow(cancelButton_, kCancelButton);
+  for (int i = 0; i < 2; ++i) {
+    place(banner_[i], kBannerBox[i]);
+    banner_[i].setPictureSize(banner.width, banner.height);
+  }
+}
+
+// The client keeps its size in twips whatever the frame round it measures at the new DPI.
+void SettingsWindow::fitClient() {
+  RECT window = {}, client = {};
+  GetWindowRect(handle(), &window);
+  GetClientRect(handle(), &client);
+  const int w = px(kClientWidth), h = px(kClientHeight);
+  if (client.right == w && client.bottom == h) return;
+  SetWindowPos(handle(), nullptr, 0, 0, (window.right - window.left) - client.right + w,
+               (window.bottom - window.top) - client.bottom + h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SettingsWindow::changeDpi(int dpi, const RECT* suggested) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  makeFont();
+  for (HWND control : {frame_, fileButton_, setButton_, cancelButton_}) {
+    if (control) controls::setControlDpi(control, dpi_);
+  }
+  if (suggested) {
+    SetWindowPos(handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  fitClient();
+  layOut();
+  InvalidateRect(handle(), nullptr, TRUE);
+}
+
 void SettingsWindow::onLoad() {
-  dpi_ = screenDpiX();
+  dpi_ = controls::windowDpi(handle());
   background_ = CreateSolidBrush(kBackground);
   makeFont();
   loadPictures();
@@ -230,6 +315,8 @@ void SettingsWindow::onLoad() {
   AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
   setBoundsPixels(0, 0, outer.right - outer.left, outer.bottom - outer.top);
   createChildren();
+  // Pictures at the monitor's scale; at 96 DPI they keep their own size, pixel for pixel.
+  if (dpi_ != kBaseDpi) layOut();
   dialog_.load();
 }
 
@@ -242,6 +329,10 @@ bool SettingsWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
       result = 1;
       return true;
     }
+    case kDpiChanged:
+      changeDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      result = 0;
+      return true;
     case WM_COMMAND: {
       const int id = LOWORD(wParam), code = HIWORD(wParam);
       if (id == IDCANCEL && lParam == 0) {  // Escape
@@ -266,18 +357,18 @@ void SettingsWindow::screenSizeTwips(int& width, int& height) const {
   int w = 0, h = 0;
   primaryScreenPixels(w, h);
   width = pixelsToTwips(w, dpi_);
-  height = pixelsToTwips(h, screenDpiY());
+  height = pixelsToTwips(h, dpi_);
 }
 
 void SettingsWindow::windowSizeTwips(int& width, int& height) const {
   RECT r = {};
   GetWindowRect(handle(), &r);
   width = pixelsToTwips(r.right - r.left, dpi_);
-  height = pixelsToTwips(r.bottom - r.top, screenDpiY());
+  height = pixelsToTwips(r.bottom - r.top, dpi_);
 }
 
 void SettingsWindow::moveWindowTwips(int left, int top) {
-  SetWindowPos(handle(), nullptr, px(left), twipsToPixels(top, screenDpiY()), 0, 0,
+  SetWindowPos(handle(), nullptr, twipsToPixels(left, dpi_), twipsToPixels(top, dpi_), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -22,7 +22,9 @@ struct FrameSiteFake : FrameSite {
   int draws = 0;
   Colour ambientBackColour() const override { return ambient; }
   void propertyChanged(const std::string& name) override { changes.push_back(name); }
-  double twipsPerPixelX() const override { return 15; }
+  int dpiNow = kBaseDpi;
+  double twipsPerPixelX() const override { return 1440.0 / dpiNow; }
+  int dpi() const override { return dpiNow; }
   double widthTwips() const override { return w; }
   double heightTwips() const override { return h; }
   Surface* beginDraw() override {
@@ -313,6 +315,51 @@ TEST(FrameControl, DialogInstanceWithStoredDepthSeven) {
   drawFrame(expected, look(477, 173, kGrey, 1, 7));
   for (int y = 0; y < 173; ++y)
     for (int x = 0; x < 477; ++x) ASSERT_EQ(site.surface.at(x, y), expected.at(x, y));
+}
+
+// On a scaled monitor the frame is as many pixels as its twips give there, and its shadow and
+// corners grow with it; the stored values stay what they were.
+TEST(FrameControl, DepthsFollowTheMonitorsDpi) {
+  struct Case {
+    int dpi, width, height, shadow, corner;
+  };
+  for (const Case& c : {Case{96, 477, 173, 7, 10}, Case{120, 596, 216, 9, 13}, Case{144, 716, 260, 11, 15},
+                        Case{192, 954, 346, 14, 20}}) {
+    SCOPED_TRACE(c.dpi);
+    FrameSiteFake site;
+    site.dpiNow = c.dpi;
+    site.surface = RasterSurface(c.width, c.height);
+    PropertyStore store;
+    store.writeLong("ShadowDepth", 7, 5);
+    FrameControl f(site);
+    f.readProperties(store);
+    const FrameLook l = f.look();
+    EXPECT_EQ(l.width, c.width);
+    EXPECT_EQ(l.height, c.height);
+    EXPECT_EQ(l.shadowDepth, c.shadow);
+    EXPECT_EQ(l.cornerDepth, c.corner);
+    EXPECT_EQ(f.ShadowDepth(), 7);
+    PropertyStore saved;
+    f.writeProperties(saved);
+    EXPECT_EQ(saved.read("ShadowDepth", ""), "7");
+    // The body ends `shadow` pixels short of the right edge: its outline, then one ring per
+    // pixel, each lighter than the one inside it.
+    const int y = c.height / 2;
+    EXPECT_EQ(site.surface.at(c.width - c.shadow - 1, y), Colour(0));
+    for (int x = c.width - c.shadow; x < c.width - 1; ++x) {
+      EXPECT_LT(site.surface.at(x, y) & 255, site.surface.at(x + 1, y) & 255) << x;
+    }
+  }
+}
+
+TEST(DpiScale, NinetySixIsExactAndOthersRoundToTheNearestPixel) {
+  for (int px = -50; px <= 500; ++px) ASSERT_EQ(scaleToDpi(px, 96), px);
+  EXPECT_EQ(scaleToDpi(7, 144), 11);  // 10.5 rounds up
+  EXPECT_EQ(scaleToDpi(-7, 144), -11);
+  EXPECT_EQ(scaleToDpi(12, 120), 15);
+  EXPECT_EQ(scaleToDpi(50, 120), 63);  // 62.5
+  EXPECT_EQ(scaleToDpi(120, 192), 240);
+  EXPECT_EQ(scaleToDpi(5, 0), 5);  // no DPI from the system: as at 96
 }
 
 }  // namespace
