@@ -1,7 +1,5 @@
 // The mipmap chain against gluBuild2DMipmaps on Mesa, every level read back from the GL.
 // Headless: an EGL context on Mesa's surfaceless platform, which needs no display server.
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,41 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "egl_headless.h"
 #include "gl_api.h"
 #include "mipmap_chain.h"
 
 namespace {
 
 using Picture = std::vector<unsigned char>;
-
-class Context {
- public:
-  bool open() {
-    auto platformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!platformDisplay) return false;
-    display_ = platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    EGLint major = 0, minor = 0;
-    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor)) return false;
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
-    const EGLint want[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint count = 0;
-    eglChooseConfig(display_, want, &config, 1, &count);
-    context_ = eglCreateContext(display_, count ? config : EGLConfig(nullptr), EGL_NO_CONTEXT, nullptr);
-    return context_ != EGL_NO_CONTEXT && eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_);
-  }
-  ~Context() {
-    if (display_ == EGL_NO_DISPLAY) return;
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
-    eglTerminate(display_);
-  }
-
- private:
-  EGLDisplay display_ = EGL_NO_DISPLAY;
-  EGLContext context_ = EGL_NO_CONTEXT;
-};
 
 struct Level {
   int width = 0, height = 0;
@@ -157,17 +127,17 @@ struct Size {
 class MipmapAgainstGlu : public ::testing::TestWithParam<Size> {
  protected:
   static void SetUpTestSuite() {
-    context = new Context;
+    context = new HeadlessGl;
     opened = context->open();
   }
   static void TearDownTestSuite() {
     delete context;
     context = nullptr;
   }
-  static Context* context;
+  static HeadlessGl* context;
   static bool opened;
 };
-Context* MipmapAgainstGlu::context = nullptr;
+HeadlessGl* MipmapAgainstGlu::context = nullptr;
 bool MipmapAgainstGlu::opened = false;
 
 // Every level has GLU's size and, per channel, GLU's values: at most 1 apart, as both round

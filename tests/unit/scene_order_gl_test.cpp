@@ -1,13 +1,12 @@
 // The pieces drawn nearest first give the very pixels of the pieces drawn in index order, on
 // Mesa, through a whole picture's fall. Headless: an EGL pbuffer on the surfaceless platform.
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <ctime>
 #include <vector>
 
+#include "egl_headless.h"
 #include "frame_loop.h"
 #include "gl_api.h"
 #include "scene.h"
@@ -16,41 +15,6 @@ namespace {
 
 constexpr int kWidth = 256;
 constexpr int kHeight = 192;
-
-class PbufferContext {
- public:
-  bool open() {
-    auto platformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!platformDisplay) return false;
-    display_ = platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    EGLint major = 0, minor = 0;
-    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor)) return false;
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
-    const EGLint want[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8,
-                           EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint count = 0;
-    if (!eglChooseConfig(display_, want, &config, 1, &count) || count < 1) return false;
-    const EGLint size[] = {EGL_WIDTH, kWidth, EGL_HEIGHT, kHeight, EGL_NONE};
-    surface_ = eglCreatePbufferSurface(display_, config, size);
-    context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, nullptr);
-    return surface_ != EGL_NO_SURFACE && context_ != EGL_NO_CONTEXT &&
-           eglMakeCurrent(display_, surface_, surface_, context_);
-  }
-  ~PbufferContext() {
-    if (display_ == EGL_NO_DISPLAY) return;
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
-    if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
-    eglTerminate(display_);
-  }
-
- private:
-  EGLDisplay display_ = EGL_NO_DISPLAY;
-  EGLSurface surface_ = EGL_NO_SURFACE;
-  EGLContext context_ = EGL_NO_CONTEXT;
-};
 
 std::vector<unsigned char> readFrame() {
   std::vector<unsigned char> pixels(std::size_t(kWidth) * kHeight * 4);
@@ -63,8 +27,8 @@ std::time_t seed = 0;
 std::time_t pinnedSeed() { return seed; }
 
 TEST(SceneOnMesa, NearestFirstDrawsThePixelsOfIndexOrder) {
-  PbufferContext context;
-  ASSERT_TRUE(context.open()) << "no EGL pbuffer with a depth buffer on Mesa";
+  HeadlessGl context;
+  ASSERT_TRUE(context.open(kWidth, kHeight)) << "no EGL pbuffer with a depth buffer on Mesa";
   // A picture with detail everywhere, so that a piece shown in another's place would show.
   const int pw = 320, ph = 240;
   std::vector<unsigned char> bytes(std::size_t((pw * 3 + 3) / 4 * 4) * ph);

@@ -44,27 +44,25 @@ void printWindow(HWND window) {
               r.right - r.left, r.bottom - r.top, c.right, c.bottom);
 }
 
+// One line per window: handle, screen rectangle, class and text.
+void printWindowLine(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  wchar_t cls[256], text[1024];
+  GetClassNameW(window, cls, 256);
+  GetWindowTextW(window, text, 1024);
+  std::printf("%llu %ld %ld %ld %ld %s|%s\n", (unsigned long long)(ULONG_PTR)window, r.left, r.top, r.right - r.left,
+              r.bottom - r.top, narrow(cls).c_str(), narrow(text).c_str());
+}
+
 BOOL CALLBACK printChild(HWND child, LPARAM parent) {
   // GetParent would name the owner of a window that keeps WS_POPUP beside WS_CHILD.
-  if (GetAncestor(child, GA_PARENT) != HWND(parent)) return TRUE;
-  RECT r;
-  GetWindowRect(child, &r);
-  wchar_t cls[256], text[1024];
-  GetClassNameW(child, cls, 256);
-  GetWindowTextW(child, text, 1024);
-  std::printf("%llu %ld %ld %ld %ld %s|%s\n", (unsigned long long)(ULONG_PTR)child, r.left, r.top, r.right - r.left,
-              r.bottom - r.top, narrow(cls).c_str(), narrow(text).c_str());
+  if (GetAncestor(child, GA_PARENT) == HWND(parent)) printWindowLine(child);
   return TRUE;
 }
 
 BOOL CALLBACK printDescendant(HWND child, LPARAM) {
-  RECT r;
-  GetWindowRect(child, &r);
-  wchar_t cls[256], text[1024];
-  GetClassNameW(child, cls, 256);
-  GetWindowTextW(child, text, 1024);
-  std::printf("%llu %ld %ld %ld %ld %s|%s\n", (unsigned long long)(ULONG_PTR)child, r.left, r.top, r.right - r.left,
-              r.bottom - r.top, narrow(cls).c_str(), narrow(text).c_str());
+  printWindowLine(child);
   return TRUE;
 }
 
