@@ -35,6 +35,7 @@
 #include "player_lock.h"
 #include "standard_streams.h"
 #include "stop_signals.h"
+#include "wayland_front.h"
 
 namespace {
 
@@ -548,6 +549,13 @@ int main(int argc, char** argv) {
   const std::string musicNote = applyMusicOptions(music, readableFile);
   if (!musicNote.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, musicNote.c_str());
 
+  if (runsOnWayland(options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"))) {
+    RunCompanions companions;
+    const int status = runOnWayland(options, {[&] { companions.start(options); }, [&] { companions.stop(); }});
+    if (!companions.music.leftRunning()) return status;
+    std::fflush(nullptr);  // as below: a stuck music thread keeps the static destructors away
+    _exit(status);
+  }
   if (!stopsignals::install()) {
     std::fprintf(stderr, "%s: cannot set up signal handling\n", kProgram);
     return 1;
