@@ -362,5 +362,87 @@ class WaylandTest(unittest.TestCase):
         stop_group(idle)
 
 
+@unittest.skipIf(os.geteuid() != 0, "runs weston as another user: needs root")
+@unittest.skipIf(not shutil.which("weston") or not shutil.which("weston-screenshooter"), "weston is not installed")
+class WestonTest(unittest.TestCase):
+    """A compositor with neither layer-shell nor a capture protocol: a fullscreen window per
+    output, untextured pieces, said once; the compositor going away ends the run with success."""
+
+    SIZE = (800, 600)
+
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="gf-weston-"))
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        user = pwd.getpwnam(USER)
+        self.runtime = self.folder / "run"
+        self.shots = self.folder / "shots"
+        self.runtime.mkdir(mode=0o700)
+        self.shots.mkdir()
+        for path in (self.folder, self.runtime, self.shots):
+            os.chown(path, user.pw_uid, user.pw_gid)
+        log = open(self.folder / "weston.log", "w")
+        self.addCleanup(log.close)
+        self.weston = self.start(["weston", "-B", "headless-backend.so", "--use-pixman", f"--width={self.SIZE[0]}",
+                                  f"--height={self.SIZE[1]}", "--socket=wayland-gf", "--idle-time=0",
+                                  "--debug"], log)
+        self.addCleanup(self.end_helpers)
+        self.addCleanup(stop_group, self.weston)
+        h.wait_until(lambda: (self.runtime / "wayland-gf").exists(), 20, what="weston's socket")
+        h.wait_until(lambda: self.shot().dark_fraction() < 0.5, 20, what="weston's desktop")
+        self.desktop = self.shot()
+
+    def end_helpers(self):
+        """Weston's own clients (panel, keyboard) sit in sessions of their own: ended by id."""
+        for pid, _ in lh.carrying(f"XDG_RUNTIME_DIR={self.runtime}"):
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        h.wait_until(lambda: not lh.carrying(f"XDG_RUNTIME_DIR={self.runtime}"), 10, what="weston's clients gone")
+
+    def env(self):
+        return {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
+                "WAYLAND_DISPLAY": "wayland-gf"}
+
+    def start(self, argv, log):
+        return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, cwd=self.shots,
+                                start_new_session=True)
+
+    def shot(self):
+        for old in self.shots.glob("*.png"):
+            old.unlink()
+        subprocess.run([shutil.which("runuser"), "-p", "-u", USER, "--", "weston-screenshooter"], env=self.env(),
+                       cwd=self.shots, capture_output=True, timeout=30)
+        found = sorted(self.shots.glob("*.png"))
+        if not found:
+            raise RuntimeError("weston-screenshooter wrote nothing")
+        return h.Image.load(found[-1])
+
+    def test_fullscreen_fallback_covers_the_output_and_the_compositor_leaving_ends_it(self):
+        log_path = self.folder / "glassfall.log"
+        log = open(log_path, "w")
+        self.addCleanup(log.close)
+        proc = self.start([str(lh.GLASSFALL)], log)  # chosen by itself: no $DISPLAY
+        self.addCleanup(stop_group, proc)
+
+        def covered():
+            self.assertIsNone(proc.poll(), log_path.read_text())
+            # Pieces without a picture: Mesa samples the empty texture as black, so the whole
+            # output turns black, its panel and wallpaper gone.
+            return self.shot().dark_fraction() > 0.99
+        h.wait_until(covered, 15, interval=0.1, what="the output covered by the fullscreen window")
+        self.shot().save(OUT / "weston-covered.png")
+        self.desktop.save(OUT / "weston-desktop.png")
+        self.assertEqual(log_path.read_text().count("no screen capture"), 1, log_path.read_text())
+
+        stop_group(self.weston)
+        gone = time.monotonic()
+        h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended with the compositor")
+        self.assertLess(time.monotonic() - gone, 1.0)
+        self.assertEqual(proc.returncode, 0, log_path.read_text())
+        self.assertEqual(our_pids(), [])
+
+
 if __name__ == "__main__":
     unittest.main()
