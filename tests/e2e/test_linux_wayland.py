@@ -18,6 +18,7 @@ from pathlib import Path
 
 import gfharness as h
 import linuxharness as lh
+from gfsound import NullSink, Recording
 
 sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
@@ -240,9 +241,9 @@ class WaylandTest(unittest.TestCase):
             os.kill(pid, signal.SIGKILL)
         h.wait_until(lambda: not our_pids(), 5, what="our processes gone")
 
-    def glassfall(self, *args):
+    def glassfall(self, *args, **env):
         log = open(self.folder / "glassfall.log", "w+")
-        proc = self.sway.client([str(lh.GLASSFALL), *args], stdout=log)
+        proc = self.sway.client([str(lh.GLASSFALL), *args], stdout=log, **env)
         self.addCleanup(log.close)
         self.log = log
         return proc
@@ -341,6 +342,37 @@ class WaylandTest(unittest.TestCase):
         os.kill(our_pids()[0], signal.SIGTERM)
         h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended")
         self.assertEqual(proc.returncode, 0, self.stderr_text())
+
+    def test_music_plays_while_it_runs_and_stops_with_it(self):
+        tones = self.folder / "tones"
+        subprocess.run(["sh", str(h.ROOT / "tools" / "make_tones.sh"), str(tones)], check=True, capture_output=True)
+        mp3 = tones / "tone440.mp3"
+        os.chmod(tones, 0o755)
+        os.chmod(mp3, 0o644)
+        sink = NullSink(tempfile.mkdtemp(prefix="gfpulse-"))
+        self.addCleanup(sink.stop)
+        # The sound server is root's: its socket's folders opened to the user we run as.
+        for folder in (sink.root, sink.root / "run", sink.socket.parent):
+            os.chmod(folder, 0o711)
+        rec = Recording(sink, OUT / "music.wav")
+        try:
+            proc = self.glassfall("--wayland", "--music", str(mp3), **sink.env())
+            self.wait_covered(proc, FIRST[0], FIRST[1])
+            heard_from = rec.seconds()
+            h.wait_until(lambda: rec.seconds() > heard_from + 3, 15, what="three seconds of recording")
+            end = rec.seconds()
+            os.kill(our_pids()[0], signal.SIGTERM)
+            h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended")
+            h.wait_until(lambda: rec.seconds() > end + 1.5, 15, what="the recording after the end")
+        finally:
+            sound = rec.stop()
+        self.assertEqual(proc.returncode, 0, self.stderr_text())
+        plays = sound.segments(gap=0.2)
+        self.assertEqual(len(plays), 1, f"one unbroken sound: {plays}")
+        start, stop = plays[0]
+        self.assertLess(start, heard_from + 0.5, "playing once the outputs are covered")
+        self.assertAlmostEqual(sound.frequency(start + 0.1, min(stop, end) - 0.1), 440, delta=5)
+        self.assertLessEqual(stop, end + 0.5, "silence within 0.5 s of SIGTERM")
 
     def outputs(self):
         import json
