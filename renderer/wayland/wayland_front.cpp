@@ -930,6 +930,7 @@ int runOnWayland(const HackOptions& options, const WaylandCompanions& companions
     std::fprintf(stderr, "%s: cannot set up signal handling\n", kProgram);
     return 1;
   }
+  if (options.showFps) std::fprintf(stderr, "%s: --fps: no frame-rate corner on Wayland yet\n", kProgram);
   Client client(options);
   return client.run(companions);
 }

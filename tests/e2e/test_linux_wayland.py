@@ -124,8 +124,20 @@ class Sway:
         self.log.close()
 
 
+def group_members(group):
+    found = []
+    for pid, _, _, _ in lh.processes():
+        try:
+            if os.getpgid(pid) == group:
+                found.append(pid)
+        except ProcessLookupError:
+            pass
+    return found
+
+
 def stop_group(proc):
-    """runuser waits for its child: ending the session's group ends both."""
+    """Ends runuser and what it runs: the session's whole group, until none of it is left
+    (runuser may leave before its child has)."""
     if proc.poll() is None:
         try:
             os.killpg(proc.pid, signal.SIGTERM)
@@ -135,6 +147,11 @@ def stop_group(proc):
         except subprocess.TimeoutExpired:
             os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
+    try:
+        h.wait_until(lambda: not group_members(proc.pid), 10, what="the group gone")
+    except TimeoutError:
+        os.killpg(proc.pid, signal.SIGKILL)
+        h.wait_until(lambda: not group_members(proc.pid), 5, what="the group killed")
 
 
 def our_pids():
