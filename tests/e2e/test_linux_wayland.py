@@ -25,7 +25,8 @@ import make_picture as mp  # noqa: E402
 
 OUT = h.ROOT / "out" / "e2e" / "wayland"
 USER = "nobody"
-KEYBOARD_SETTLE = 0.3  # seconds
+KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
+POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
 TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype")
 
 # Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
@@ -222,8 +223,9 @@ class WaylandTest(unittest.TestCase):
     def setUpClass(cls):
         if missing_tools():
             raise unittest.SkipTest("not installed: " + ", ".join(missing_tools()))
-        if not lh.GLASSFALL.exists():
-            raise RuntimeError(f"{lh.GLASSFALL} is not built")
+        for program in (lh.GLASSFALL, POINTER):
+            if not program.exists():
+                raise RuntimeError(f"{program} is not built")
         OUT.mkdir(parents=True, exist_ok=True)
         cls.folder = Path(tempfile.mkdtemp(prefix="gf-wayland-"))
         cls.sway = Sway(cls.folder)
@@ -390,6 +392,27 @@ class WaylandTest(unittest.TestCase):
         self.assertLess(start, heard_from + 0.5, "playing once the outputs are covered")
         self.assertAlmostEqual(sound.frequency(start + 0.1, min(stop, end) - 0.1), 440, delta=5)
         self.assertLessEqual(stop, end + 0.5, "silence within 0.5 s of SIGTERM")
+
+    def test_the_pointer_moved_or_a_button_ends_it_a_jolt_does_not(self):
+        for action in (("move", "60", "40"), ("click",)):
+            with self.subTest(action[0]):
+                proc = self.glassfall("--wayland")
+                self.wait_covered(proc, FIRST[0], FIRST[1])
+                if action[0] == "move":
+                    self.pointer("move", "2", "2")
+                    # Still running: the pieces go on breaking after the jolt.
+                    h.wait_until(lambda: lh.broken(self.sway.shot(FIRST[0])), 20, interval=0.1,
+                                 what="shards after the jolt")
+                    self.assertIsNone(proc.poll(), self.stderr_text())
+                started = time.monotonic()
+                self.pointer(*action)
+                h.wait_until(lambda: proc.poll() is not None, 3, what=f"the run ended by {action[0]}")
+                self.assertLess(time.monotonic() - started - KEYBOARD_SETTLE, 1.0)
+                self.assertEqual(proc.returncode, 0, self.stderr_text())
+
+    def pointer(self, *args):
+        done = self.sway.run(str(POINTER), *args)
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
 
     def outputs(self):
         import json
