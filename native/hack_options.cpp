@@ -92,6 +92,8 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
                           std::to_string(kMaxDelayMicroseconds) + ", not '" + (text ? text : "") + "'");
       }
       options.delayMicroseconds = long(usec);
+    } else if (name == "wayland") {
+      if (!flag(options.wayland)) return usageError("--wayland takes no value");
     } else if (name == "fps") {
       if (!flag(options.showFps)) return usageError("--fps takes no value");
     } else if (name == "music") {
@@ -113,6 +115,9 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
     }
   }
 
+  if (options.wayland && options.target != DrawTarget::ownWindow) {
+    return usageError("--wayland covers the outputs itself: no --root or --window-id with it");
+  }
   if (options.target == DrawTarget::root) {
     options.window = 0;
     if (screensaverWindow && !parseWindowId(screensaverWindow, options.window)) {
@@ -124,7 +129,7 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
 
 std::string hackUsage(const char* programName) {
   std::string usage = std::string("usage: ") + programName +
-                      " [--window | --root | --window-id ID] [--delay USEC] [--fps]\n"
+                      " [--window | --root | --window-id ID | --wayland] [--delay USEC] [--fps]\n"
                       "       [--music FILE | --cd [--track N]] [--help]\n";
   usage +=
       "  --window          a window of its own, the size of the screen (the default);\n"
@@ -132,6 +137,9 @@ std::string hackUsage(const char* programName) {
       "  --root            draw on the virtual root: the window in $XSCREENSAVER_WINDOW,\n"
       "                    else the root window\n"
       "  --window-id ID    draw into the window ID (0x1a00003 or decimal)\n"
+      "  --wayland         cover every output of the Wayland compositor ($WAYLAND_DISPLAY);\n"
+      "                    chosen by itself when $WAYLAND_DISPLAY is set and $DISPLAY is not.\n"
+      "                    Any key but g, r and s, moving the pointer or a button ends it\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
       ", about 60 frames/s;\n"
@@ -145,6 +153,13 @@ std::string hackUsage(const char* programName) {
       "Keys: g gravity on/off, r restart the picture, s cut every piece.\n"
       "SIGTERM or SIGINT ends it.\n";
   return usage;
+}
+
+bool runsOnWayland(const HackOptions& options, const char* waylandDisplay, const char* display) {
+  if (options.wayland) return true;
+  const bool hasWayland = waylandDisplay && *waylandDisplay;
+  const bool hasX = display && *display;
+  return options.target == DrawTarget::ownWindow && hasWayland && !hasX;
 }
 
 bool pictureFromScreensaverHelper(const HackOptions& options, bool screensaverWindowSet) {

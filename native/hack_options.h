@@ -24,6 +24,8 @@ struct HackOptions {
   long delayMicroseconds = kDefaultDelayMicroseconds;
   bool showFps = false;
   MusicOptions music;
+  // Asked for by --wayland: every output of the Wayland compositor, not an X window.
+  bool wayland = false;
 };
 
 enum class ParseOutcome { run, help, usageError };
@@ -44,6 +46,10 @@ std::string hackUsage(const char* programName);
 // An X window id: hexadecimal after "0x", or decimal. Zero, signs, spaces, trailing text and
 // values beyond 32 bits are refused.
 bool parseWindowId(const char* text, unsigned long& id);
+
+// Wayland when asked, or when a Wayland session offers no X display at all; a window given
+// by XScreenSaver (--root, --window-id) is always an X one. Empty variables count as unset.
+bool runsOnWayland(const HackOptions& options, const char* waylandDisplay, const char* display);
 
 // The screensaver's own helper fills in the picture when we draw into a window the daemon (or
 // its settings preview) gave us; everywhere else we photograph the screen ourselves.

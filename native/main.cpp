@@ -3,7 +3,8 @@
 //  [x] SIGTERM / SIGINT end it the normal way, a second one at once
 //  [x] music (--music, --cd, --track): played beside the animation by one process of the
 //      program, from the window's showing to the end
-//  [x] the window system: X11/GLX (renderer/x11)
+//  [x] the window system: X11/GLX (renderer/x11), or Wayland (renderer/wayland) when asked or
+//      when $WAYLAND_DISPLAY is set and $DISPLAY is not
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "run_companions.h"
 #include "standard_streams.h"
 #include "stop_signals.h"
+#include "wayland_front.h"
 #include "x11_front_end.h"
 
 namespace {
@@ -63,7 +65,9 @@ int main(int argc, char** argv) {
   bool musicLeftRunning = false;
   {
     MusicCompanion music(choice);
-    status = runOnX11(kProgram, options, music);
+    status = runsOnWayland(options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"))
+                 ? runOnWayland(options, music)
+                 : runOnX11(kProgram, options, music);
     music.stop();
     musicLeftRunning = music.leftRunning();
   }

@@ -189,3 +189,37 @@ TEST(HackOptions, MissingOrBadMusicValuesAreUsageErrors) {
   EXPECT_EQ(parse({"--root", "--track", "x", "--delay", "y"}).result.message,
             "--track needs a track number from 0 to 99");
 }
+
+TEST(HackOptions, WaylandWhenAskedOrWhenTheSessionHasNoXDisplay) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* waylandDisplay;
+    const char* display;
+    bool wayland;
+  };
+  const Case cases[] = {
+      {{"--wayland"}, nullptr, ":0", true},         // asked: even beside an X display
+      {{"-wayland"}, "wayland-1", ":0", true},
+      {{}, "wayland-1", nullptr, true},             // a Wayland session without XWayland
+      {{}, "wayland-1", "", true},                  // an empty variable is no display
+      {{}, "wayland-1", ":0", false},               // XWayland there: the X front-end, as before
+      {{}, nullptr, ":0", false},
+      {{}, "", nullptr, false},
+      {{"--root"}, "wayland-1", nullptr, false},    // XScreenSaver's window is an X window
+      {{"--window-id", "0x400001"}, "wayland-1", nullptr, false},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = parse(c.args);
+    ASSERT_EQ(p.result.outcome, ParseOutcome::run) << (c.args.empty() ? "" : c.args[0]);
+    EXPECT_EQ(runsOnWayland(p.options, c.waylandDisplay, c.display), c.wayland)
+        << (c.args.empty() ? "(none)" : c.args[0]) << " WAYLAND_DISPLAY=" << (c.waylandDisplay ? c.waylandDisplay : "-")
+        << " DISPLAY=" << (c.display ? c.display : "-");
+  }
+  // It covers the outputs itself: a window to draw into makes no sense with it.
+  EXPECT_EQ(parse({"--wayland", "--root"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_EQ(parse({"--window-id", "0x400001", "--wayland"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_EQ(parse({"--wayland=yes"}).result.outcome, ParseOutcome::usageError);
+  const std::string usage = hackUsage("glassfall");
+  EXPECT_NE(usage.find("--wayland"), std::string::npos);
+  EXPECT_NE(usage.find("$WAYLAND_DISPLAY is set and $DISPLAY is not"), std::string::npos);
+}

@@ -1,0 +1,168 @@
+#include "desktop_picture.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "bitmap.h"
+
+namespace {
+
+// Brings a channel under `mask` to 8 bits.
+struct Channel {
+  int shift = 0;
+  int bits = 0;
+  std::uint32_t mask = 0;
+
+  explicit Channel(std::uint32_t m) : mask(m) {
+    if (m == 0) return;
+    while (!(m & 1u)) {
+      m >>= 1;
+      ++shift;
+    }
+    while (m & 1u) {
+      m >>= 1;
+      ++bits;
+    }
+  }
+  std::uint32_t value(std::uint32_t pixel) const {
+    const std::uint32_t v = (pixel & mask) >> shift;
+    if (bits >= 8) return v >> (bits - 8);
+    return (v * 255u + ((1u << bits) - 1) / 2) / ((1u << bits) - 1);
+  }
+};
+
+std::uint32_t readLittleEndian(const unsigned char* p, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+}  // namespace
+
+bool describeShmFormat(std::uint32_t format, int& bitsPerPixel, std::uint32_t& redMask, std::uint32_t& greenMask,
+                       std::uint32_t& blueMask) {
+  using namespace shmformat;
+  switch (format) {
+    case kArgb8888:
+    case kXrgb8888:
+      bitsPerPixel = 32, redMask = 0xff0000, greenMask = 0xff00, blueMask = 0xff;
+      return true;
+    case kAbgr8888:
+    case kXbgr8888:
+      bitsPerPixel = 32, redMask = 0xff, greenMask = 0xff00, blueMask = 0xff0000;
+      return true;
+    case kRgb888:
+      bitsPerPixel = 24, redMask = 0xff0000, greenMask = 0xff00, blueMask = 0xff;
+      return true;
+    case kBgr888:
+      bitsPerPixel = 24, redMask = 0xff, greenMask = 0xff00, blueMask = 0xff0000;
+      return true;
+    case kRgb565:
+      bitsPerPixel = 16, redMask = 0xf800, greenMask = 0x07e0, blueMask = 0x001f;
+      return true;
+    case kXrgb2101010:
+      bitsPerPixel = 32, redMask = 0x3ff00000, greenMask = 0xffc00, blueMask = 0x3ff;
+      return true;
+    case kXbgr2101010:
+      bitsPerPixel = 32, redMask = 0x3ff, greenMask = 0xffc00, blueMask = 0x3ff00000;
+      return true;
+    default:
+      return false;
+  }
+}
+
+LayoutRect layoutBounds(const std::vector<LayoutRect>& outputs) {
+  LayoutRect bounds;
+  bool first = true;
+  for (const LayoutRect& r : outputs) {
+    if (r.width <= 0 || r.height <= 0) continue;
+    if (first) {
+      bounds = r;
+      first = false;
+      continue;
+    }
+    const int right = std::max(bounds.x + bounds.width, r.x + r.width);
+    const int bottom = std::max(bounds.y + bounds.height, r.y + r.height);
+    bounds.x = std::min(bounds.x, r.x);
+    bounds.y = std::min(bounds.y, r.y);
+    bounds.width = right - bounds.x;
+    bounds.height = bottom - bounds.y;
+  }
+  return bounds;
+}
+
+bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect& bounds, int scale,
+                    std::vector<std::uint32_t>& pixels) {
+  pixels.clear();
+  if (bounds.width <= 0 || bounds.height <= 0 || scale < 1) return false;
+  const std::int64_t width = std::int64_t(bounds.width) * scale;
+  const std::int64_t height = std::int64_t(bounds.height) * scale;
+  // The picture's own limit, counted as the scene will store it.
+  if (width > INT32_MAX || height > INT32_MAX || bitmapRowBytes(24, width) * std::uint64_t(height) > kMaxPixelBytes) {
+    return false;
+  }
+  try {
+    pixels.assign(std::size_t(width * height), 0);
+  } catch (const std::bad_alloc&) {
+    pixels.clear();
+    return false;
+  }
+
+  for (const OutputCapture& c : captures) {
+    int bitsPerPixel = 0;
+    std::uint32_t r = 0, g = 0, b = 0;
+    if (!c.data || c.width <= 0 || c.height <= 0 || c.logical.width <= 0 || c.logical.height <= 0) continue;
+    if (!describeShmFormat(c.format, bitsPerPixel, r, g, b)) continue;
+    const int bytes = bitsPerPixel / 8;
+    if (c.stride < std::int64_t(c.width) * bytes) continue;
+    const Channel red(r), green(g), blue(b);
+    // The output's place in picture pixels, clipped to the picture.
+    const std::int64_t left = std::int64_t(c.logical.x - bounds.x) * scale;
+    const std::int64_t top = std::int64_t(c.logical.y - bounds.y) * scale;
+    const std::int64_t placeWidth = std::int64_t(c.logical.width) * scale;
+    const std::int64_t placeHeight = std::int64_t(c.logical.height) * scale;
+    for (std::int64_t y = std::max<std::int64_t>(top, 0); y < std::min(top + placeHeight, height); ++y) {
+      std::int64_t row = (y - top) * c.height / placeHeight;
+      if (c.yInverted) row = c.height - 1 - row;
+      const unsigned char* src = c.data + row * c.stride;
+      std::uint32_t* dst = pixels.data() + y * width;
+      for (std::int64_t x = std::max<std::int64_t>(left, 0); x < std::min(left + placeWidth, width); ++x) {
+        const std::int64_t column = (x - left) * c.width / placeWidth;
+        const std::uint32_t p = readLittleEndian(src + column * bytes, bytes);
+        dst[x] = red.value(p) << 16 | green.value(p) << 8 | blue.value(p);
+      }
+    }
+  }
+  return true;
+}
+
+bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& bounds, int scale,
+                    HeldPicture& picture) {
+  picture.clear();
+  const std::int64_t width = std::int64_t(bounds.width) * scale;
+  const std::int64_t height = std::int64_t(bounds.height) * scale;
+  if (width <= 0 || height <= 0 || std::uint64_t(width * height) != pixels.size()) return false;
+  ScreenPixels in;
+  in.width = std::int32_t(width);
+  in.height = std::int32_t(height);
+  in.bytesPerLine = width * 4;
+  in.bitsPerPixel = 32;
+  // The integers as this machine stores them.
+  const std::uint32_t probe = 1;
+  in.mostSignificantByteFirst = *reinterpret_cast<const unsigned char*>(&probe) == 0;
+  in.redMask = 0xff0000;
+  in.greenMask = 0xff00;
+  in.blueMask = 0xff;
+  in.data = reinterpret_cast<const unsigned char*>(pixels.data());
+  return convertScreenPixels(in, picture);
+}
+
+Viewport outputViewport(const LayoutRect& bounds, const LayoutRect& output, int scale) {
+  Viewport view;
+  view.left = -(output.x - bounds.x) * scale;
+  view.bottom = -((bounds.y + bounds.height) - (output.y + output.height)) * scale;
+  view.width = bounds.width * scale;
+  view.height = bounds.height * scale;
+  return view;
+}

@@ -1,0 +1,533 @@
+"""The native program on Wayland: a headless sway run by an unprivileged user (sway refuses
+root), our own pictures as each output's wallpaper, `glassfall --wayland` run by the same user,
+its frames read back with grim (wlr-screencopy), keys typed with wtype (virtual keyboard).
+
+Screenshots are left in out/e2e/wayland/.
+"""
+
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+import gfharness as h
+import linuxharness as lh
+from gfsound import NullSink, Recording
+
+sys.path.insert(0, str(h.ROOT / "tools"))
+import make_picture as mp  # noqa: E402
+
+OUT = h.ROOT / "out" / "e2e" / "wayland"
+USER = "nobody"
+KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
+POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
+TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype")
+
+# Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
+FIRST = ("HEADLESS-1", (1024, 768), (0, 0), 1)
+SECOND = ("HEADLESS-2", (1920, 1080), (1024, 0), 2)
+
+
+def missing_tools():
+    return [t for t in TOOLS if not shutil.which(t)]
+
+
+class Sway:
+    """A headless sway of its own (pixman renderer, no input devices), run by USER with a
+    runtime directory of its own; every client we start on it is owned here and ended by id."""
+
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self.user = pwd.getpwnam(USER)
+        self.runtime = self.folder / "run"
+        self.runtime.mkdir(mode=0o700)
+        self.config = self.folder / "sway.conf"
+        self.config.write_text(f"output {FIRST[0]} mode {FIRST[1][0]}x{FIRST[1][1]} position 0 0 scale 1\n")
+        for path in (self.folder, self.runtime, self.config):
+            os.chown(path, self.user.pw_uid, self.user.pw_gid)
+        os.chmod(self.folder, 0o755)
+        self.log = open(self.folder / "sway.log", "w")
+        self.proc = self.start(["sway", "-c", str(self.config)], wayland=False,
+                               WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1",
+                               stdout=self.log)
+        h.wait_until(lambda: self.proc.poll() is not None or (self.socket() and self.display()), 30,
+                     what="sway's sockets")
+        if self.proc.poll() is not None:
+            raise RuntimeError("sway exited: " + (self.folder / "sway.log").read_text())
+        self.clients = []
+
+    def display(self):
+        found = sorted(p.name for p in self.runtime.glob("wayland-*") if not p.name.endswith(".lock"))
+        return found[0] if found else None
+
+    def socket(self):
+        found = list(self.runtime.glob("sway-ipc.*.sock"))
+        return str(found[0]) if found else None
+
+    def env(self, wayland=True, **extra):
+        env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "USER": USER, "LOGNAME": USER,
+               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8"}
+        if wayland:
+            env["WAYLAND_DISPLAY"] = self.display()
+            env["SWAYSOCK"] = self.socket()
+        env.update({k: str(v) for k, v in extra.items()})
+        return env
+
+    def start(self, argv, wayland=True, stdout=None, stderr=None, **extra):
+        """`argv` run as USER (runuser -p keeps the environment we give)."""
+        stdout = stdout or subprocess.DEVNULL
+        return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv],
+                                env=self.env(wayland, **extra), stdin=subprocess.DEVNULL, stdout=stdout,
+                                stderr=stderr or subprocess.STDOUT, start_new_session=True)
+
+    def client(self, argv, **extra):
+        proc = self.start(argv, **extra)
+        self.clients.append(proc)
+        return proc
+
+    def run(self, *argv):
+        return subprocess.run([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
+                              capture_output=True, timeout=30)
+
+    def type(self, key):
+        """One key through a virtual keyboard. The headless seat has no keyboard until one
+        comes: wtype waits a moment after making it, so that clients have bound the new keyboard
+        before the key arrives (with a real keyboard there is no such wait)."""
+        done = self.run("wtype", "-s", str(int(KEYBOARD_SETTLE * 1000)), key)
+        if done.returncode != 0:
+            raise RuntimeError("wtype: " + done.stderr.decode())
+
+    def swaymsg(self, *args):
+        done = self.run("swaymsg", *args)
+        if done.returncode != 0:
+            raise RuntimeError(f"swaymsg {' '.join(args)}: {done.stdout.decode()} {done.stderr.decode()}")
+
+    def shot(self, output, save_as=None):
+        """The output's pixels now, read through screencopy as the user would."""
+        done = self.run("grim", "-t", "ppm", "-o", output, "-")
+        if done.returncode != 0:
+            raise RuntimeError("grim: " + done.stderr.decode())
+        image = h.Image.from_ppm(done.stdout)
+        if save_as:
+            image.save(OUT / save_as)
+        return image
+
+    def stop(self):
+        for proc in self.clients:
+            stop_group(proc)
+        stop_group(self.proc)
+        self.log.close()
+
+
+def group_members(group):
+    found = []
+    for pid, _, _, _ in lh.processes():
+        try:
+            if os.getpgid(pid) == group:
+                found.append(pid)
+        except ProcessLookupError:
+            pass
+    return found
+
+
+def stop_group(proc):
+    """Ends runuser and what it runs: the session's whole group, until none of it is left
+    (runuser may leave before its child has)."""
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGTERM)
+            proc.wait(10)
+        except ProcessLookupError:
+            pass
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+    try:
+        h.wait_until(lambda: not group_members(proc.pid), 10, what="the group gone")
+    except TimeoutError:
+        os.killpg(proc.pid, signal.SIGKILL)
+        h.wait_until(lambda: not group_members(proc.pid), 5, what="the group killed")
+
+
+def our_pids():
+    uid = pwd.getpwnam(USER).pw_uid
+    return [pid for pid, _, comm, owner in lh.processes() if comm == "glassfall" and owner == uid]
+
+
+def near_shade(actual, expected, low=0.72):
+    """`actual` is `expected` darkened by the whole piece's shading (at most to `low`)."""
+    dot = sum(a * e for a, e in zip(actual, expected))
+    k = dot / max(1, sum(e * e for e in expected))
+    return low <= k <= 1.03 and all(abs(a - k * e) < 20 for a, e in zip(actual, expected))
+
+
+def quadrants_upright(view, size):
+    """The test picture's four quadrants where they belong (red top-left, green top-right, blue
+    bottom-left, yellow bottom-right) and its white marker top-left: the output's own part of the
+    desktop, upright and whole."""
+    w, hgt = size
+    colours = {(1, 1): (200, 40, 40), (3, 1): (40, 170, 60), (1, 3): (40, 70, 210), (3, 3): (230, 200, 40)}
+    for (qx, qy), rgb in colours.items():
+        cx, cy = qx * w // 4, qy * hgt // 4
+        # The quadrant's gradient runs down: compare with its colour at this height.
+        k = 0.85 + 0.15 * ((cy % (hgt // 2)) / max(1, hgt // 2 - 1))
+        if not near_shade(view.crop(cx - 10, cy - 10, 20, 20).mean(), tuple(c * k for c in rgb)):
+            return False
+    s = max(8, hgt // 6)
+    marker = view.crop(w // 16 + 2, hgt // 16 + 2, s // 4, s // 4).mean()
+    return min(marker) > 200
+
+
+def shaded_corner(view, desktop):
+    """The lower right of an output darker than the wallpaper there: the whole piece's shading
+    darkens towards the lower right of the layout, which every output's corner is nearer to."""
+    w, hgt = view.width, view.height
+    box = (w * 17 // 20, hgt * 17 // 20, w // 10, hgt // 10)
+    seen, under = view.crop(*box).mean(), desktop.crop(*box).mean()
+    return sum(seen) < 0.975 * sum(under)
+
+
+def uncut(view):
+    """No crack across the green and blue quadrants, which hold nothing dark of their own."""
+    w, hgt = view.width, view.height
+    # Clear of the edges: the piece stops a few pixels short of the layout's border.
+    return all(view.crop(x, y, w // 2 - 40, hgt // 2 - 40).dark_fraction(12) < 0.0005
+               for x, y in ((w // 2 + 20, 20), (20, hgt // 2 + 20)))
+
+
+def line_contrast(view):
+    """Mean difference between neighbouring rows: one-pixel lines keep it high, blur lowers it."""
+    rows = [view.data[y * view.width * 3:(y + 1) * view.width * 3] for y in range(view.height)]
+    total = sum(sum(abs(a - b) for a, b in zip(r0, r1)) for r0, r1 in zip(rows, rows[1:]))
+    return total / ((view.height - 1) * view.width * 3)
+
+
+def wallpaper(size):
+    picture = mp.test_picture(*size)
+    # Fine detail for the sharpness check: one-pixel lines in the lower right quadrant, clear of
+    # the places the other checks look at.
+    for y in range(size[1] * 8 // 10, size[1] * 19 // 20, 4):
+        picture.fill(size[0] * 55 // 100, y, size[0] * 70 // 100, y + 1, (20, 20, 20))
+    return picture
+
+
+@unittest.skipIf(os.geteuid() != 0, "runs sway as another user: needs root")
+class WaylandTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if missing_tools():
+            raise unittest.SkipTest("not installed: " + ", ".join(missing_tools()))
+        for program in (lh.GLASSFALL, POINTER):
+            if not program.exists():
+                raise RuntimeError(f"{program} is not built")
+        OUT.mkdir(parents=True, exist_ok=True)
+        cls.folder = Path(tempfile.mkdtemp(prefix="gf-wayland-"))
+        cls.sway = Sway(cls.folder)
+        cls.sway.swaymsg("create_output")
+        name, mode, (x, y), scale = SECOND
+        cls.sway.swaymsg("output", name, "mode", f"{mode[0]}x{mode[1]}", "position", str(x), str(y),
+                         "scale", str(scale))
+        argv = ["swaybg"]
+        cls.pictures = {}
+        for name, mode, _, _ in (FIRST, SECOND):
+            picture = wallpaper(mode)
+            path = cls.folder / f"{name}.png"
+            path.write_bytes(mp.png_bytes(picture))
+            os.chmod(path, 0o644)
+            cls.pictures[name] = h.picture_image(picture)
+            argv += ["-o", name, "-i", str(path), "-m", "stretch"]
+        # Outputs added later show a plain colour: anything else there is ours.
+        argv += ["-o", "*", "-c", "#ff00ff"]
+        cls.sway.client(argv)
+        for name, mode, _, _ in (FIRST, SECOND):
+            h.wait_until(lambda: quadrants_upright(cls.sway.shot(name), mode), 20, interval=0.2,
+                         what=f"the wallpaper on {name}")
+        cls.desktops = {name: cls.sway.shot(name, f"desktop-{name}.png") for name, _, _, _ in (FIRST, SECOND)}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sway.stop()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def tearDown(self):
+        for pid in our_pids():
+            os.kill(pid, signal.SIGKILL)
+        h.wait_until(lambda: not our_pids(), 5, what="our processes gone")
+
+    def glassfall(self, *args, **env):
+        log = open(self.folder / "glassfall.log", "w+")
+        proc = self.sway.client([str(lh.GLASSFALL), *args], stdout=log, **env)
+        self.addCleanup(log.close)
+        self.log = log
+        return proc
+
+    def stderr_text(self):
+        self.log.flush()
+        return (self.folder / "glassfall.log").read_text()
+
+    def wait_whole(self, proc, name, size, timeout=30):
+        """Our whole picture on `name`: the wallpaper's layout, under the piece's shading. It
+        stands for 1.4 s of every cycle of 401 frames, so the wait spans several cycles.
+        `proc` is our process, or a check that the run still stands."""
+        desktop = self.desktops[name]
+
+        def shown():
+            self.still_running(proc)
+            view = self.sway.shot(name)
+            return shaded_corner(view, desktop) and quadrants_upright(view, size)
+        h.wait_until(shown, timeout, interval=0.1, what=f"the whole picture on {name}")
+
+    def wait_covered(self, proc, name, size, timeout=15):
+        """Our surface over `name`, whichever moment of the cycle it shows: the whole picture
+        (shaded, unlike the wallpaper) or shards on black (the wallpaper has no black)."""
+        desktop = self.desktops[name]
+
+        def shown():
+            self.still_running(proc)
+            view = self.sway.shot(name)
+            return lh.broken(view) or (shaded_corner(view, desktop) and quadrants_upright(view, size))
+        h.wait_until(shown, timeout, interval=0.1, what=f"our surface over {name}")
+
+    def still_running(self, proc):
+        if callable(proc):
+            proc()
+        else:
+            self.assertIsNone(proc.poll(), self.stderr_text())
+
+    def test_each_output_its_part_whole_then_broken_and_keys(self):
+        proc = self.glassfall("--wayland")
+        desktops = self.desktops
+        whole = {}
+
+        def each_whole():
+            # The still moment is short: every output is looked at in turn until each was seen.
+            self.assertIsNone(proc.poll(), self.stderr_text())
+            for name, mode, _, _ in (FIRST, SECOND):
+                view = self.sway.shot(name)
+                if name not in whole and uncut(view) and shaded_corner(view, desktops[name]) and \
+                        quadrants_upright(view, mode):
+                    whole[name] = view
+                    view.save(OUT / f"whole-{name}.png")
+            return len(whole) == 2
+        h.wait_until(each_whole, 30, interval=0.02, what="each output's part of the picture, whole")
+        # The scale-2 output at its full pixel size, and sharp: its one-pixel lines are closer
+        # to the wallpaper than the same picture drawn at half the pixels and stretched.
+        name, (w, hgt), _, _ = SECOND
+        self.assertEqual((whole[name].width, whole[name].height), (w, hgt))
+        box = (w * 55 // 100 + 40, hgt * 8 // 10 + 20, 200, 80)  # inside the lines however the piece stands
+        seen = whole[name].crop(*box)
+        sharp = self.pictures[name].crop(*box)
+        soft = self.pictures[name].resized(w // 2, hgt // 2).resized(w, hgt).crop(*box)
+        self.assertGreater(line_contrast(seen), 1.5 * line_contrast(soft))
+
+        for name, _, _, _ in (FIRST, SECOND):
+            h.wait_until(lambda: lh.broken(self.sway.shot(name)), 20, interval=0.2, what=f"shards on {name}")
+            self.sway.shot(name, f"broken-{name}.png")
+
+        # g, r and s act on the scene; any other key ends the run, within a second.
+        self.sway.type("g")
+        self.sway.type("r")  # the picture whole again
+        self.wait_whole(proc, FIRST[0], FIRST[1], timeout=10)
+        self.assertIsNone(proc.poll())
+        typed = time.monotonic()
+        self.sway.type("q")
+        h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended by a key")
+        self.assertLess(time.monotonic() - typed - KEYBOARD_SETTLE, 1.0)
+        self.assertEqual(proc.returncode, 0, self.stderr_text())
+        self.assertEqual(our_pids(), [])
+
+    def test_sigterm_ends_with_exit_0(self):
+        proc = self.glassfall("--wayland")
+        self.wait_covered(proc, FIRST[0], FIRST[1])
+        pid = our_pids()
+        self.assertEqual(len(pid), 1)
+        sent = time.monotonic()
+        os.kill(pid[0], signal.SIGTERM)
+        h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended by SIGTERM")
+        self.assertLess(time.monotonic() - sent, 1.0)
+        self.assertEqual(proc.returncode, 0, self.stderr_text())
+        self.assertEqual(our_pids(), [])
+
+    def test_output_plugged_in_during_the_run(self):
+        # Chosen by itself: a Wayland session without an X display.
+        proc = self.glassfall()
+        self.wait_covered(proc, FIRST[0], FIRST[1])
+        before = {n for n in self.outputs()}
+        self.sway.swaymsg("create_output")
+        added = time.monotonic()
+        new = h.wait_until(lambda: (set(self.outputs()) - before) or None, 5, what="the new output")
+        name = sorted(new)[0]
+        # Covered: no more of the plain colour the wallpaper gives it.
+        h.wait_until(lambda: self.sway.shot(name).fraction(lambda r, g, b: r > 200 and b > 200 and g < 60) < 0.01,
+                     3, interval=0.05, what=f"our surface over {name}")
+        self.assertLess(time.monotonic() - added, 1.0 + 0.5)  # grim's own start counts in here
+        self.sway.shot(name, f"added-{name}.png")
+        # Still drawing on the others.
+        first = self.sway.shot(FIRST[0])
+        h.wait_until(lambda: self.sway.shot(FIRST[0]).differs_from(first, 0.5), 10, interval=0.1,
+                     what="a new frame after the output came")
+        self.assertIsNone(proc.poll(), self.stderr_text())
+        os.kill(our_pids()[0], signal.SIGTERM)
+        h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended")
+        self.assertEqual(proc.returncode, 0, self.stderr_text())
+
+    def test_music_plays_while_it_runs_and_stops_with_it(self):
+        tones = self.folder / "tones"
+        subprocess.run(["sh", str(h.ROOT / "tools" / "make_tones.sh"), str(tones)], check=True, capture_output=True)
+        mp3 = tones / "tone440.mp3"
+        os.chmod(tones, 0o755)
+        os.chmod(mp3, 0o644)
+        sink = NullSink(tempfile.mkdtemp(prefix="gfpulse-"))
+        self.addCleanup(sink.stop)
+        # The sound server is root's: its socket's folders opened to the user we run as.
+        for folder in (sink.root, sink.root / "run", sink.socket.parent):
+            os.chmod(folder, 0o711)
+        rec = Recording(sink, OUT / "music.wav")
+        try:
+            proc = self.glassfall("--wayland", "--music", str(mp3), **sink.env())
+            self.wait_covered(proc, FIRST[0], FIRST[1])
+            heard_from = rec.seconds()
+            h.wait_until(lambda: rec.seconds() > heard_from + 3, 15, what="three seconds of recording")
+            end = rec.seconds()
+            os.kill(our_pids()[0], signal.SIGTERM)
+            h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended")
+            h.wait_until(lambda: rec.seconds() > end + 1.5, 15, what="the recording after the end")
+        finally:
+            sound = rec.stop()
+        self.assertEqual(proc.returncode, 0, self.stderr_text())
+        plays = sound.segments(gap=0.2)
+        self.assertEqual(len(plays), 1, f"one unbroken sound: {plays}")
+        start, stop = plays[0]
+        self.assertLess(start, heard_from + 0.5, "playing once the outputs are covered")
+        self.assertAlmostEqual(sound.frequency(start + 0.1, min(stop, end) - 0.1), 440, delta=5)
+        self.assertLessEqual(stop, end + 0.5, "silence within 0.5 s of SIGTERM")
+
+    def test_the_pointer_moved_or_a_button_ends_it_a_jolt_does_not(self):
+        for action in (("move", "60", "40"), ("click",)):
+            with self.subTest(action[0]):
+                proc = self.glassfall("--wayland")
+                self.wait_covered(proc, FIRST[0], FIRST[1])
+                if action[0] == "move":
+                    self.pointer("move", "2", "2")
+                    # Still running: the pieces go on breaking after the jolt.
+                    h.wait_until(lambda: lh.broken(self.sway.shot(FIRST[0])), 20, interval=0.1,
+                                 what="shards after the jolt")
+                    self.assertIsNone(proc.poll(), self.stderr_text())
+                started = time.monotonic()
+                self.pointer(*action)
+                h.wait_until(lambda: proc.poll() is not None, 3, what=f"the run ended by {action[0]}")
+                self.assertLess(time.monotonic() - started - KEYBOARD_SETTLE, 1.0)
+                self.assertEqual(proc.returncode, 0, self.stderr_text())
+
+    def pointer(self, *args):
+        done = self.sway.run(str(POINTER), *args)
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
+
+    def outputs(self):
+        import json
+        done = self.sway.run("swaymsg", "-r", "-t", "get_outputs")
+        return [o["name"] for o in json.loads(done.stdout) if o.get("active", True)]
+
+    def test_idle_daemon_starts_it_and_a_key_ends_it(self):
+        idle = self.sway.client(["swayidle", "-w", "timeout", "1", f"{lh.GLASSFALL} --wayland"])
+        started = time.monotonic()
+        h.wait_until(lambda: our_pids(), 10, what="swayidle starting us")
+        self.assertLess(time.monotonic() - started, 5)
+        pid = our_pids()[0]
+        self.wait_covered(lambda: self.assertIsNone(idle.poll()), FIRST[0], FIRST[1])
+        self.sway.type("x")
+        # Gone; the daemon may well start the next run a second later.
+        h.wait_until(lambda: pid not in our_pids(), 3, what="the run ended by a key")
+        self.assertIsNone(idle.poll())
+        stop_group(idle)
+
+
+@unittest.skipIf(os.geteuid() != 0, "runs weston as another user: needs root")
+class WestonTest(unittest.TestCase):
+    """A compositor with neither layer-shell nor a capture protocol: a fullscreen window per
+    output, untextured pieces, said once; the compositor going away ends the run with success."""
+
+    SIZE = (800, 600)
+
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="gf-weston-"))
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        user = pwd.getpwnam(USER)
+        self.runtime = self.folder / "run"
+        self.shots = self.folder / "shots"
+        self.runtime.mkdir(mode=0o700)
+        self.shots.mkdir()
+        for path in (self.folder, self.runtime, self.shots):
+            os.chown(path, user.pw_uid, user.pw_gid)
+        log = open(self.folder / "weston.log", "w")
+        self.addCleanup(log.close)
+        self.weston = self.start(["weston", "-B", "headless-backend.so", "--use-pixman", f"--width={self.SIZE[0]}",
+                                  f"--height={self.SIZE[1]}", "--socket=wayland-gf", "--idle-time=0",
+                                  "--debug"], log)
+        self.addCleanup(self.end_helpers)
+        self.addCleanup(stop_group, self.weston)
+        h.wait_until(lambda: (self.runtime / "wayland-gf").exists(), 20, what="weston's socket")
+        h.wait_until(lambda: self.shot().dark_fraction() < 0.5, 20, what="weston's desktop")
+        self.desktop = self.shot()
+
+    def end_helpers(self):
+        """Weston's own clients (panel, keyboard) sit in sessions of their own: ended by id."""
+        for pid, _ in lh.carrying(f"XDG_RUNTIME_DIR={self.runtime}"):
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        h.wait_until(lambda: not lh.carrying(f"XDG_RUNTIME_DIR={self.runtime}"), 10, what="weston's clients gone")
+
+    def env(self):
+        return {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
+                "WAYLAND_DISPLAY": "wayland-gf"}
+
+    def start(self, argv, log):
+        return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, cwd=self.shots,
+                                start_new_session=True)
+
+    def shot(self):
+        for old in self.shots.glob("*.png"):
+            old.unlink()
+        subprocess.run([shutil.which("runuser"), "-p", "-u", USER, "--", "weston-screenshooter"], env=self.env(),
+                       cwd=self.shots, capture_output=True, timeout=30)
+        found = sorted(self.shots.glob("*.png"))
+        if not found:
+            raise RuntimeError("weston-screenshooter wrote nothing")
+        return h.Image.load(found[-1])
+
+    def test_fullscreen_fallback_covers_the_output_and_the_compositor_leaving_ends_it(self):
+        log_path = self.folder / "glassfall.log"
+        log = open(log_path, "w")
+        self.addCleanup(log.close)
+        proc = self.start([str(lh.GLASSFALL)], log)  # chosen by itself: no $DISPLAY
+        self.addCleanup(stop_group, proc)
+
+        def covered():
+            self.assertIsNone(proc.poll(), log_path.read_text())
+            # Pieces without a picture: Mesa samples the empty texture as black, so the whole
+            # output turns black, its panel and wallpaper gone.
+            return self.shot().dark_fraction() > 0.99
+        h.wait_until(covered, 15, interval=0.1, what="the output covered by the fullscreen window")
+        self.shot().save(OUT / "weston-covered.png")
+        self.desktop.save(OUT / "weston-desktop.png")
+        self.assertEqual(log_path.read_text().count("no screen capture"), 1, log_path.read_text())
+
+        stop_group(self.weston)
+        gone = time.monotonic()
+        h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended with the compositor")
+        self.assertLess(time.monotonic() - gone, 1.0)
+        self.assertEqual(proc.returncode, 0, log_path.read_text())
+        self.assertEqual(our_pids(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
