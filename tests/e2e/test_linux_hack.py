@@ -241,6 +241,13 @@ class NativeHackTest(unittest.TestCase):
         program = os.path.join(prefix, "libexec", "xscreensaver", "glassfall")
         self.assertTrue(os.access(program, os.X_OK))
         self.assertTrue(os.path.isfile(os.path.join(prefix, "share", "xscreensaver", "config", "glassfall.xml")))
+        # On the PATH too, for the Wayland idle daemons, and with its manual page.
+        self.assertEqual(os.path.realpath(os.path.join(prefix, "bin", "glassfall")), os.path.realpath(program))
+        page = subprocess.run(["man", "-l", os.path.join(prefix, "share", "man", "man6", "glassfall.6.gz")],
+                              check=True, capture_output=True, text=True, env=dict(os.environ, MANWIDTH="100")).stdout
+        for option in ("--window", "--root", "--window-id", "--wayland", "--delay", "--fps", "--music", "--cd",
+                       "--track", "EXIT STATUS", "swayidle"):
+            self.assertIn(option, page)
 
         packages = os.path.join(self.folder.name, "deb")
         subprocess.run(["cpack", "-G", "DEB", "-B", packages, "--config", str(lh.BUILD / "CPackConfig.cmake")],
@@ -253,8 +260,13 @@ class NativeHackTest(unittest.TestCase):
         self.assertIn("./usr/share/xscreensaver/config/glassfall.xml", listing)
         depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], check=True, capture_output=True,
                                  text=True).stdout
-        for library in ("libx11", "libglu1", "libgl"):
+        for library in ("libx11", "libglu1", "libgl", "libwayland-client0", "libegl1"):
             self.assertIn(library, depends)
+        self.assertIn("./usr/share/man/man6/glassfall.6.gz", listing)
+        # Debian's own checks: no error and no warning (notes about hardening flags may stay).
+        checked = subprocess.run(["lintian", "--allow-root", deb], capture_output=True, text=True, timeout=300)
+        complaints = [line for line in checked.stdout.splitlines() if line.startswith(("E:", "W:"))]
+        self.assertEqual(complaints, [], checked.stdout)
 
 
 if __name__ == "__main__":
