@@ -69,3 +69,29 @@ TEST(SceneOnMesa, NearestFirstDrawsThePixelsOfIndexOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without a picture (an unreadable snapshot, no screen capture) the whole piece shows
+// untextured on Mesa: white, shading to grey towards its last corner, not black.
+TEST(SceneOnMesa, NoPictureShowsThePieceWhiteAndGrey) {
+  HeadlessGl context;
+  ASSERT_TRUE(context.open(kWidth, kHeight));
+  PictureRows none;
+  usePictureFromMemory(&none);
+  sceneCalendarTime = pinnedSeed;
+  screenWidth = kWidth;
+  screenHeight = kHeight;
+  elapsedTime = 0;
+  resetScene();
+  drawScene();
+  const std::vector<unsigned char> frame = readFrame();
+  usePictureFromMemory(nullptr);
+  snapshotTexture.release();
+  const unsigned char* centre = &frame[(std::size_t(kHeight / 2) * kWidth + kWidth / 2) * 4];
+  EXPECT_GT(centre[0], 180);
+  EXPECT_GT(centre[1], 180);
+  EXPECT_GT(centre[2], 180);
+}
+
+}  // namespace
