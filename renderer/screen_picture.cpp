@@ -4,32 +4,23 @@
 
 #include "bitmap.h"
 
-namespace {
-
-// Where one channel sits in a pixel, and how to bring it to 8 bits.
-struct Channel {
-  int shift = 0;
-  int bits = 0;
-  std::uint32_t mask = 0;
-
-  explicit Channel(std::uint32_t m) : mask(m) {
-    if (m == 0) return;
-    while (!(m & 1u)) {
-      m >>= 1;
-      ++shift;
-    }
-    while (m & 1u) {
-      m >>= 1;
-      ++bits;
-    }
+PixelChannel::PixelChannel(std::uint32_t m) : mask(m) {
+  if (m == 0) return;
+  while (!(m & 1u)) {
+    m >>= 1;
+    ++shift;
   }
-  bool usable() const { return bits > 0; }
-  unsigned char value(std::uint32_t pixel) const {
-    const std::uint32_t v = (pixel & mask) >> shift;
-    if (bits >= 8) return static_cast<unsigned char>(v >> (bits - 8));
-    return static_cast<unsigned char>((v * 255u + ((1u << bits) - 1) / 2) / ((1u << bits) - 1));
+  while (m & 1u) {
+    m >>= 1;
+    ++bits;
   }
-};
+}
+
+unsigned char PixelChannel::value(std::uint32_t pixel) const {
+  const std::uint32_t v = (pixel & mask) >> shift;
+  if (bits >= 8) return static_cast<unsigned char>(v >> (bits - 8));
+  return static_cast<unsigned char>((v * 255u + ((1u << bits) - 1) / 2) / ((1u << bits) - 1));
+}
 
 std::uint32_t readPixel(const unsigned char* p, int bytes, bool msbFirst) {
   std::uint32_t v = 0;
@@ -39,8 +30,6 @@ std::uint32_t readPixel(const unsigned char* p, int bytes, bool msbFirst) {
   }
   return v;
 }
-
-}  // namespace
 
 PictureRows HeldPicture::rows() const {
   PictureRows rows;
@@ -62,7 +51,7 @@ bool convertScreenPixels(const ScreenPixels& in, HeldPicture& out) {
   if (in.bitsPerPixel != 16 && in.bitsPerPixel != 24 && in.bitsPerPixel != 32) return false;
   if (!in.data || in.width <= 0 || in.height <= 0) return false;
   if (in.bytesPerLine < std::int64_t(in.width) * pixelBytes) return false;
-  const Channel red(in.redMask), green(in.greenMask), blue(in.blueMask);
+  const PixelChannel red(in.redMask), green(in.greenMask), blue(in.blueMask);
   if (!red.usable() || !green.usable() || !blue.usable()) return false;
 
   const std::uint64_t rowBytes = bitmapRowBytes(24, in.width);

@@ -21,6 +21,20 @@ struct ScreenPixels {
   const unsigned char* data = nullptr;
 };
 
+// Where one colour channel sits in a pixel (under `mask`), and its value brought to 8 bits.
+struct PixelChannel {
+  explicit PixelChannel(std::uint32_t mask);
+  bool usable() const { return bits > 0; }
+  unsigned char value(std::uint32_t pixel) const;
+
+  int shift = 0;
+  int bits = 0;
+  std::uint32_t mask = 0;
+};
+
+// A pixel of `bytes` bytes at `p`, most significant byte first or last.
+std::uint32_t readPixel(const unsigned char* p, int bytes, bool msbFirst);
+
 // A picture owned in memory, in the snapshot file's pixel layout (see PictureRows).
 class HeldPicture {
  public:

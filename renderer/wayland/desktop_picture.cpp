@@ -6,40 +6,6 @@
 
 #include "bitmap.h"
 
-namespace {
-
-// Brings a channel under `mask` to 8 bits.
-struct Channel {
-  int shift = 0;
-  int bits = 0;
-  std::uint32_t mask = 0;
-
-  explicit Channel(std::uint32_t m) : mask(m) {
-    if (m == 0) return;
-    while (!(m & 1u)) {
-      m >>= 1;
-      ++shift;
-    }
-    while (m & 1u) {
-      m >>= 1;
-      ++bits;
-    }
-  }
-  std::uint32_t value(std::uint32_t pixel) const {
-    const std::uint32_t v = (pixel & mask) >> shift;
-    if (bits >= 8) return v >> (bits - 8);
-    return (v * 255u + ((1u << bits) - 1) / 2) / ((1u << bits) - 1);
-  }
-};
-
-std::uint32_t readLittleEndian(const unsigned char* p, int bytes) {
-  std::uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
-}  // namespace
-
 bool describeShmFormat(std::uint32_t format, int& bitsPerPixel, std::uint32_t& redMask, std::uint32_t& greenMask,
                        std::uint32_t& blueMask) {
   using namespace shmformat;
@@ -116,7 +82,7 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
     if (!describeShmFormat(c.format, bitsPerPixel, r, g, b)) continue;
     const int bytes = bitsPerPixel / 8;
     if (c.stride < std::int64_t(c.width) * bytes) continue;
-    const Channel red(r), green(g), blue(b);
+    const PixelChannel red(r), green(g), blue(b);
     // The output's place in picture pixels, clipped to the picture.
     const std::int64_t left = std::int64_t(c.logical.x - bounds.x) * scale;
     const std::int64_t top = std::int64_t(c.logical.y - bounds.y) * scale;
@@ -129,8 +95,8 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
       std::uint32_t* dst = pixels.data() + y * width;
       for (std::int64_t x = std::max<std::int64_t>(left, 0); x < std::min(left + placeWidth, width); ++x) {
         const std::int64_t column = (x - left) * c.width / placeWidth;
-        const std::uint32_t p = readLittleEndian(src + column * bytes, bytes);
-        dst[x] = red.value(p) << 16 | green.value(p) << 8 | blue.value(p);
+        const std::uint32_t p = readPixel(src + column * bytes, bytes, false);
+        dst[x] = std::uint32_t(red.value(p)) << 16 | std::uint32_t(green.value(p)) << 8 | blue.value(p);
       }
     }
   }
