@@ -1,4 +1,4 @@
-// The native program `glassfall`: an XScreenSaver hack, or a program of its own on X11.
+// The native program `glassfall`: an XScreenSaver hack, or a program of its own on X11 or Wayland.
 //  [x] options (the animation's and the music's), --help, usage errors with exit code 2
 //  [x] SIGTERM / SIGINT end it the normal way, a second one at once
 //  [x] music (--music, --cd, --track): played beside the animation by one process of the
