@@ -162,6 +162,3 @@ bool runsOnWayland(const HackOptions& options, const char* waylandDisplay, const
   return options.target == DrawTarget::ownWindow && hasWayland && !hasX;
 }
 
-bool pictureFromScreensaverHelper(const HackOptions& options, bool screensaverWindowSet) {
-  return screensaverWindowSet && options.target != DrawTarget::ownWindow;
-}

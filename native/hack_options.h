@@ -6,23 +6,10 @@
 #include <string>
 
 #include "music_options.h"
+#include "run_options.h"
 
-// Where the frames go.
-enum class DrawTarget {
-  ownWindow,  // a window of our own, the size of the screen
-  root,       // the virtual root: the screensaver's window, else the root window
-  windowId,   // a window someone else made
-};
-
-constexpr long kDefaultDelayMicroseconds = 16667;  // about 60 frames a second
-constexpr long kMaxDelayMicroseconds = 10000000;
-
-struct HackOptions {
-  DrawTarget target = DrawTarget::ownWindow;
-  // The window for `root` and `windowId`; 0 for `root` means the real root window.
-  unsigned long window = 0;
-  long delayMicroseconds = kDefaultDelayMicroseconds;
-  bool showFps = false;
+// The front-end's part (RunOptions) and the program's own.
+struct HackOptions : RunOptions {
   MusicOptions music;
   // Asked for by --wayland: every output of the Wayland compositor, not an X window.
   bool wayland = false;
@@ -50,7 +37,3 @@ bool parseWindowId(const char* text, unsigned long& id);
 // Wayland when asked, or when a Wayland session offers no X display at all; a window given
 // by XScreenSaver (--root, --window-id) is always an X one. Empty variables count as unset.
 bool runsOnWayland(const HackOptions& options, const char* waylandDisplay, const char* display);
-
-// The screensaver's own helper fills in the picture when we draw into a window the daemon (or
-// its settings preview) gave us; everywhere else we photograph the screen ourselves.
-bool pictureFromScreensaverHelper(const HackOptions& options, bool screensaverWindowSet);

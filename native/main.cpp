@@ -14,7 +14,7 @@
 #include "background_music.h"
 #include "hack_options.h"
 #include "music_options.h"
-#include "player_lock.h"
+#include "process_lock.h"
 #include "run_companions.h"
 #include "standard_streams.h"
 #include "stop_signals.h"

@@ -15,7 +15,7 @@
 #include "bgm.h"
 #include "gstreamer_audio.h"
 #include "mci_devices.h"
-#include "player_lock.h"
+#include "process_lock.h"
 #include "timed_run.h"
 
 // What the music thread and its owner share. The thread holds it too, so that an owner that
@@ -69,7 +69,7 @@ void sayOnStderr(const std::string& line) { std::fprintf(stderr, "glassfall: %s\
 void runMusic(std::shared_ptr<BackgroundMusic::Shared> shared, std::string lockPath, MusicChoice choice) {
   leaveSignalsToTheProgram();
   {
-    PlayerLock lock(lockPath);
+    ProcessLock lock(lockPath);
     bool mine = lock.take();
     while (!mine && shared->waitUntil(steadySeconds() + 1.0)) mine = lock.take();
     if (mine) {

@@ -119,7 +119,7 @@ struct Output {
 
 class Client {
  public:
-  explicit Client(const HackOptions& options) : options_(options) {}
+  explicit Client(const RunOptions& options) : options_(options) {}
   ~Client() { close(); }
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
@@ -158,7 +158,7 @@ class Client {
   void close();
   bool ending() const { return quit_ || gone_ || stopsignals::requested(); }
 
-  HackOptions options_;
+  RunOptions options_;
   wl_display* display_ = nullptr;
   wl_registry* registry_ = nullptr;
   wl_compositor* compositor_ = nullptr;
@@ -919,7 +919,7 @@ void Client::close() {
 
 }  // namespace
 
-int runOnWayland(const HackOptions& options, RunCompanions& companions) {
+int runOnWayland(const RunOptions& options, RunCompanions& companions) {
   if (options.showFps) std::fprintf(stderr, "%s: --fps: no frame-rate corner on Wayland yet\n", kProgram);
   Client client(options);
   return client.run(companions);

@@ -2,9 +2,9 @@
 // part of the desktop, whole, then broken.
 #pragma once
 
-#include "hack_options.h"
+#include "run_options.h"
 #include "run_companions.h"
 
 // The companions start once the outputs are covered and stop on every way out. The whole run, from connecting to the compositor to the end; the process's exit status
 // (0 also when the compositor went away or a signal ended it).
-int runOnWayland(const HackOptions& options, RunCompanions& companions);
+int runOnWayland(const RunOptions& options, RunCompanions& companions);

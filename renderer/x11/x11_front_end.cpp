@@ -9,6 +9,7 @@
 #include "frame_driver.h"
 #include "glx_context.h"
 #include "helper_process.h"
+#include "picture_source.h"
 #include "posix_clock.h"
 #include "scene.h"
 #include "screen_picture.h"
@@ -21,7 +22,7 @@ namespace {
 
 class X11Run {
  public:
-  X11Run(Display* display, const char* program, const HackOptions& options, RunCompanions& companions)
+  X11Run(Display* display, const char* program, const RunOptions& options, RunCompanions& companions)
       : display_(display), program_(program), options_(options), companions_(companions), atoms_(display) {}
   ~X11Run() { close(); }
   X11Run(const X11Run&) = delete;
@@ -44,7 +45,7 @@ class X11Run {
 
   Display* display_;
   const char* program_;
-  HackOptions options_;
+  RunOptions options_;
   RunCompanions& companions_;
   Atoms atoms_;
   DrawWindow target_;
@@ -208,7 +209,7 @@ void X11Run::close() {
 
 }  // namespace
 
-int runOnX11(const char* program, const HackOptions& options, RunCompanions& companions) {
+int runOnX11(const char* program, const RunOptions& options, RunCompanions& companions) {
   Display* display = openDisplay(program);
   if (!display) return 1;
   int status = 0;

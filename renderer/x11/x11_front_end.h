@@ -9,8 +9,8 @@
 //  [ ] several screens of one display (the default screen only)
 #pragma once
 
-#include "hack_options.h"
+#include "run_options.h"
 #include "run_companions.h"
 
 // Runs until the run ends; the exit code: 0 for every ordinary end, 1 when it cannot draw.
-int runOnX11(const char* program, const HackOptions& options, RunCompanions& companions);
+int runOnX11(const char* program, const RunOptions& options, RunCompanions& companions);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hack_options.h"
+#include "picture_source.h"
 
 namespace {
 

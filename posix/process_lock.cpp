@@ -1,4 +1,4 @@
-#include "player_lock.h"
+#include "process_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <cstdlib>
 
-PlayerLock::~PlayerLock() {
+ProcessLock::~ProcessLock() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool PlayerLock::take() {
+bool ProcessLock::take() {
   if (held_) return true;
   if (fd_ < 0) {
     // Not followed through a link, and not handed on to children (the image helper).
@@ -28,12 +28,12 @@ bool PlayerLock::take() {
     held_ = true;
     return true;
   }
-  // Locks that the file system cannot give elect nobody; play.
+  // Locks that the file system cannot give elect nobody; go on.
   return errno != EWOULDBLOCK;
 }
 
-std::string playerLockPath() {
+std::string runtimeLockPath(const std::string& stem) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/glassfall-music.lock";
-  return "/tmp/glassfall-music-" + std::to_string(geteuid()) + ".lock";
+  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/" + stem + ".lock";
+  return "/tmp/" + stem + "-" + std::to_string(geteuid()) + ".lock";
 }

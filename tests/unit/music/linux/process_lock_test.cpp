@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "player_lock.h"
+#include "process_lock.h"
 
 namespace {
 
-struct PlayerLockTest : ::testing::Test {
+struct ProcessLockTest : ::testing::Test {
   std::string dir;
   std::string path;
   void SetUp() override {
@@ -27,9 +27,9 @@ struct PlayerLockTest : ::testing::Test {
   }
 };
 
-TEST_F(PlayerLockTest, FirstTakesTheOthersWaitUntilItGoes) {
-  auto first = std::make_unique<PlayerLock>(path);
-  PlayerLock second(path);
+TEST_F(ProcessLockTest, FirstTakesTheOthersWaitUntilItGoes) {
+  auto first = std::make_unique<ProcessLock>(path);
+  ProcessLock second(path);
   EXPECT_TRUE(first->take());
   EXPECT_TRUE(first->held());
   EXPECT_FALSE(second.take());
@@ -41,13 +41,13 @@ TEST_F(PlayerLockTest, FirstTakesTheOthersWaitUntilItGoes) {
 }
 
 // Another process holds it; when that process ends (killed, not cleaned up), the lock is free.
-TEST_F(PlayerLockTest, LockGoesWithItsProcess) {
+TEST_F(ProcessLockTest, LockGoesWithItsProcess) {
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    PlayerLock lock(path);
+    ProcessLock lock(path);
     const char held = lock.take() ? 'y' : 'n';
     if (write(ready[1], &held, 1) != 1) _exit(1);
     pause();
@@ -56,7 +56,7 @@ TEST_F(PlayerLockTest, LockGoesWithItsProcess) {
   char held = 0;
   ASSERT_EQ(read(ready[0], &held, 1), 1);
   EXPECT_EQ(held, 'y');
-  PlayerLock mine(path);
+  ProcessLock mine(path);
   EXPECT_FALSE(mine.take());
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
@@ -68,21 +68,21 @@ TEST_F(PlayerLockTest, LockGoesWithItsProcess) {
 
 // A link put in the lock's place is not followed, and a folder that cannot hold the file
 // elects nobody: the process plays rather than leave every monitor silent.
-TEST_F(PlayerLockTest, UnusableLockFileLetsThisProcessPlay) {
+TEST_F(ProcessLockTest, UnusableLockFileLetsThisProcessPlay) {
   const std::string target = dir + "/elsewhere";
   ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
-  PlayerLock linked(path);
+  ProcessLock linked(path);
   EXPECT_TRUE(linked.take());
   EXPECT_FALSE(linked.held());
   struct stat info;
   EXPECT_NE(lstat(target.c_str(), &info), 0) << "the link's target must not be made";
 
-  PlayerLock nowhere(dir + "/no/such/folder/glassfall-music.lock");
+  ProcessLock nowhere(dir + "/no/such/folder/glassfall-music.lock");
   EXPECT_TRUE(nowhere.take());
   EXPECT_FALSE(nowhere.held());
 }
 
-TEST(PlayerLockPath, RuntimeFolderOrAPerUserNameInTmp) {
+TEST(ProcessLockPath, RuntimeFolderOrAPerUserNameInTmp) {
   const char* saved = std::getenv("XDG_RUNTIME_DIR");
   const std::string keep = saved ? saved : "";
   setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
