@@ -25,6 +25,15 @@ namespace {
 
 const char kProgram[] = "glassfall";
 
+// A SIGTERM in the first milliseconds of the process, while the libraries' constructors run,
+// must end it as any other does (exit 0): the standard streams and the stop handlers are set
+// up before every constructor, from the executable's pre-initialisation array. Both are plain
+// system calls; main() checks their outcome.
+void setUpEarliest(int, char**, char**) {
+  if (standardstreams::ensureOpen()) stopsignals::install();
+}
+__attribute__((section(".preinit_array"), used)) void (*const kEarliest)(int, char**, char**) = setUpEarliest;
+
 // The music that the options chose, for the life of the run.
 class MusicCompanion : public RunCompanions {
  public:
@@ -42,6 +51,10 @@ class MusicCompanion : public RunCompanions {
 
 int main(int argc, char** argv) {
   if (!standardstreams::ensureOpen()) return 1;
+  if (!stopsignals::install()) {
+    std::fprintf(stderr, "%s: cannot set up signal handling\n", kProgram);
+    return 1;
+  }
   HackOptions options;
   const ParseResult parsed = parseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options);
   if (parsed.outcome == ParseOutcome::help) {
@@ -56,18 +69,21 @@ int main(int argc, char** argv) {
   MusicChoice choice;
   const std::string musicNote = chooseMusic(options.music, readableFile, choice);
   if (!musicNote.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, musicNote.c_str());
-
-  if (!stopsignals::install()) {
-    std::fprintf(stderr, "%s: cannot set up signal handling\n", kProgram);
-    return 1;
+  // One overlay per session: a second start (an idle daemon firing twice, a start by hand
+  // beside one on idle) leaves the screen to the first.
+  const bool wayland = runsOnWayland(options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+  ProcessLock covering(runLockPath());
+  if ((wayland || options.target == DrawTarget::ownWindow) && !covering.take()) {
+    std::fprintf(stderr, "%s: another glassfall already covers the screen in this session: leaving it to that one\n",
+                 kProgram);
+    return 0;
   }
+  if (stopsignals::requested()) return 0;
   int status = 0;
   bool musicLeftRunning = false;
   {
     MusicCompanion music(choice);
-    status = runsOnWayland(options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"))
-                 ? runOnWayland(options, music)
-                 : runOnX11(kProgram, options, music);
+    status = wayland ? runOnWayland(options, music) : runOnX11(kProgram, options, music);
     music.stop();
     musicLeftRunning = music.leftRunning();
   }

@@ -10,6 +10,7 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 int wakePipe[2] = {-1, -1};
+bool installed = false;
 
 void onStopSignal(int sig) {
   // A second request ends the program at once, the signal's own way, whatever it is doing.
@@ -29,8 +30,8 @@ void onStopSignal(int sig) {
 }  // namespace
 
 bool install() {
-  if (wakePipe[0] >= 0) return true;
-  if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+  if (installed) return true;
+  if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     wakePipe[0] = wakePipe[1] = -1;
     return false;
   }
@@ -38,7 +39,8 @@ bool install() {
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+  installed = sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+  return installed;
 }
 
 bool requested() { return stopRequested != 0; }

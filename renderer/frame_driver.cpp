@@ -31,6 +31,43 @@ FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw) {
 
 FrameDriver::Frame FrameDriver::paint(std::int64_t now) { return step(now, true); }
 
+FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, FrameViews& views) {
+  Frame frame;
+  frame.waitMilliseconds = pacer_.waitMilliseconds(now);
+  if (frame.waitMilliseconds > 0) return frame;
+  frame.due = true;
+  frameStart_ = now;
+  const std::size_t count = views.viewCount();
+  std::vector<Viewport> places(count);
+  std::vector<bool> usable(count, false);
+  for (std::size_t i = 0; i < count; ++i) {
+    usable[i] = views.placeView(i, places[i]);
+    const bool moved = i >= lastViews_.size() || places[i].left != lastViews_[i].left ||
+                       places[i].bottom != lastViews_[i].bottom || places[i].width != lastViews_[i].width ||
+                       places[i].height != lastViews_[i].height;
+    mustDraw = mustDraw || (usable[i] && moved);
+  }
+  if (count != lastViews_.size()) mustDraw = true;
+  advanceClock(now);
+  advanceScene();
+  const bool corner = options_.processorSeconds && font_.lists;
+  if (!mustDraw && !corner && loopHooks().skipsEqualFrames() && sceneLooksAsLastDrawn()) return frame;
+  bool any = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!usable[i] || !views.selectView(i)) continue;
+    const Viewport& v = places[i];
+    useView(v.left, v.bottom, v.width, v.height);
+    drawScene();
+    if (corner) drawCorner();
+    views.presentView(i);
+    any = true;
+  }
+  lastViews_ = places;
+  if (any) ++framesDrawn;
+  frame.drawn = any;
+  return frame;
+}
+
 FrameDriver::Frame FrameDriver::step(std::int64_t now, bool mustDraw) {
   Frame frame;
   frame.due = true;

@@ -4,7 +4,9 @@
 // events, calls draw(), swaps when it drew, calls shown(), and sleeps for what draw() asked.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "frame_loop.h"
 #include "frame_rate.h"
@@ -25,6 +27,30 @@ struct CornerFont {
   int height = 0;
 };
 
+// A GL viewport: window coordinates, origin at the lower left.
+struct Viewport {
+  int left = 0;
+  int bottom = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// The surfaces one frame shows on (one per output on Wayland), each with its own viewport
+// into the same scene.
+class FrameViews {
+ public:
+  virtual std::size_t viewCount() const = 0;
+  // Where the picture's view lies in view `index`; false leaves that view out of this frame.
+  virtual bool placeView(std::size_t index, Viewport& where) = 0;
+  // Makes view `index` the one drawn on (its surface current); false leaves it out.
+  virtual bool selectView(std::size_t index) = 0;
+  // The frame is drawn on view `index`: show it.
+  virtual void presentView(std::size_t index) = 0;
+
+ protected:
+  ~FrameViews() = default;
+};
+
 class FrameDriver {
  public:
   struct Frame {
@@ -41,6 +67,10 @@ class FrameDriver {
   // One turn of the loop. `mustDraw`: the system lost the window's pixels (an exposure), so
   // the frame is drawn even when it equals the last one.
   Frame draw(std::int64_t now, bool mustDraw = false);
+  // draw() on several views: the scene steps once and, when the frame is drawn, every view
+  // shows the same frame (drawn and presented one after another). `mustDraw` as for draw();
+  // a view whose viewport changed since the last frame is drawn too. Call shown() after.
+  Frame draw(std::int64_t now, bool mustDraw, FrameViews& views);
   // A frame the system asks for (the window shown or uncovered): drawn now, whatever the pacing.
   Frame paint(std::int64_t now);
   // After a due frame (drawn and swapped, or left out), at counter value `now`: counts it,
@@ -64,4 +94,5 @@ class FrameDriver {
   FrameRateMeter meter_;
   std::int64_t frameStart_ = 0;
   bool firstShown_ = false;
+  std::vector<Viewport> lastViews_;  // where each view's last frame went
 };

@@ -58,11 +58,21 @@ void resizeView(int width, int height) { placeView(0, 0, width, height); }
 
 void placeView(int left, int bottom, int width, int height) {
   lastDrawnView = SceneView::moving;  // the same scene on another viewport is another picture
+  useView(left, bottom, width, height);
+}
+
+void useView(int left, int bottom, int width, int height) {
   viewLeft = left;
   viewBottom = bottom;
   screenWidth = width;
   screenHeight = height;
   glViewport(left, bottom, width, height == 0 ? 1 : height);
+}
+
+bool isSceneKey(int characterCode) {
+  int c = static_cast<signed char>(characterCode);
+  if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+  return c == 'g' || c == 'r' || c == 's';
 }
 
 void handleSceneKey(int characterCode) {

@@ -52,6 +52,12 @@ void placeView(int left, int bottom, int width, int height);
 
 // The WM_CHAR step: "g", "r", "s" in either case act on the scene.
 void handleSceneKey(int characterCode);
+// Whether the key is one of those; a front-end that ends on any other key asks this.
+bool isSceneKey(int characterCode);
+
+// The picture's view at `left`, `bottom`, as placeView, for one of several surfaces that show
+// the same frame: what was drawn last still holds, since every one of them shows it.
+void useView(int left, int bottom, int width, int height);
 
 // Caps the frame rate with a deadline on the performance counter, so a fast machine
 // still shows the cuts (the restart is counted in frames) and the loop idles between frames.

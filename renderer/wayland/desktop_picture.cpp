@@ -58,6 +58,28 @@ LayoutRect layoutBounds(const std::vector<LayoutRect>& outputs) {
   return bounds;
 }
 
+bool transformSwapsSides(std::uint32_t transform) { return (transform & 1) != 0; }
+
+void bufferPixelOf(std::uint32_t transform, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+                   std::int64_t& bufferX, std::int64_t& bufferY) {
+  // The mirrored ones mirror what the user sees first, then turn it as their unmirrored twin.
+  if (transform & 4) x = width - 1 - x;
+  switch (transform & 3) {
+    case 0:  // normal
+      bufferX = x, bufferY = y;
+      break;
+    case 1:  // 90: the buffer is the picture turned a quarter counter-clockwise
+      bufferX = y, bufferY = width - 1 - x;
+      break;
+    case 2:  // 180
+      bufferX = width - 1 - x, bufferY = height - 1 - y;
+      break;
+    default:  // 270
+      bufferX = height - 1 - y, bufferY = x;
+      break;
+  }
+}
+
 bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect& bounds, int scale,
                     std::vector<std::uint32_t>& pixels) {
   pixels.clear();
@@ -88,14 +110,19 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
     const std::int64_t top = std::int64_t(c.logical.y - bounds.y) * scale;
     const std::int64_t placeWidth = std::int64_t(c.logical.width) * scale;
     const std::int64_t placeHeight = std::int64_t(c.logical.height) * scale;
+    // The copy as the user saw it: its sides swapped by a quarter turn.
+    const bool swapped = transformSwapsSides(c.transform);
+    const std::int64_t seenWidth = swapped ? c.height : c.width;
+    const std::int64_t seenHeight = swapped ? c.width : c.height;
     for (std::int64_t y = std::max<std::int64_t>(top, 0); y < std::min(top + placeHeight, height); ++y) {
-      std::int64_t row = (y - top) * c.height / placeHeight;
-      if (c.yInverted) row = c.height - 1 - row;
-      const unsigned char* src = c.data + row * c.stride;
+      const std::int64_t seenY = (y - top) * seenHeight / placeHeight;
       std::uint32_t* dst = pixels.data() + y * width;
       for (std::int64_t x = std::max<std::int64_t>(left, 0); x < std::min(left + placeWidth, width); ++x) {
-        const std::int64_t column = (x - left) * c.width / placeWidth;
-        const std::uint32_t p = readPixel(src + column * bytes, bytes, false);
+        const std::int64_t seenX = (x - left) * seenWidth / placeWidth;
+        std::int64_t column = 0, row = 0;
+        bufferPixelOf(c.transform, seenX, seenY, seenWidth, seenHeight, column, row);
+        if (c.yInverted) row = c.height - 1 - row;
+        const std::uint32_t p = readPixel(c.data + row * c.stride + column * bytes, bytes, false);
         dst[x] = std::uint32_t(red.value(p)) << 16 | std::uint32_t(green.value(p)) << 8 | blue.value(p);
       }
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame_driver.h"
 #include "screen_picture.h"
 
 // A rectangle of the compositor's layout in logical pixels, y growing downwards.
@@ -45,8 +46,21 @@ struct OutputCapture {
   std::int64_t stride = 0;
   std::uint32_t format = shmformat::kXrgb8888;
   bool yInverted = false;  // rows bottom first
+  // The output's wl_output transform (0 normal, 1-3 turned 90, 180, 270 degrees counter-
+  // clockwise, 4-7 the same after a mirror): the copy is in the output's buffer orientation,
+  // turned from what the user sees.
+  std::uint32_t transform = 0;
   const unsigned char* data = nullptr;
 };
+
+// True for the transforms that swap an output's width and height (90 and 270, mirrored or not).
+bool transformSwapsSides(std::uint32_t transform);
+
+// The pixel of a copy in buffer orientation (bufferX, bufferY) that shows the pixel (x, y) of
+// what the user sees, a `width` x `height` image in logical orientation, on an output with
+// `transform`.
+void bufferPixelOf(std::uint32_t transform, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+                   std::int64_t& bufferX, std::int64_t& bufferY);
 
 // The smallest rectangle around every output.
 LayoutRect layoutBounds(const std::vector<LayoutRect>& outputs);
@@ -61,13 +75,6 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
 bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& bounds, int scale,
                     HeldPicture& picture);
 
-// A GL viewport: window coordinates, origin at the lower left.
-struct Viewport {
-  int left = 0;
-  int bottom = 0;
-  int width = 0;
-  int height = 0;
-};
 
 // The viewport, in GL's window coordinates of the surface over `output` drawn at `scale`
 // buffer pixels per logical pixel, of the whole picture's view over `bounds`: the surface
