@@ -23,141 +23,8 @@ from gfsound import NullSink, Recording
 sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
-OUT = h.ROOT / "out" / "e2e" / "wayland"
-USER = "nobody"
-KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
-POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
-TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype")
-
-# Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
-FIRST = ("HEADLESS-1", (1024, 768), (0, 0), 1)
-SECOND = ("HEADLESS-2", (1920, 1080), (1024, 0), 2)
-
-
-def missing_tools():
-    return [t for t in TOOLS if not shutil.which(t)]
-
-
-class Sway:
-    """A headless sway of its own (pixman renderer, no input devices), run by USER with a
-    runtime directory of its own; every client we start on it is owned here and ended by id."""
-
-    def __init__(self, folder):
-        self.folder = Path(folder)
-        self.user = pwd.getpwnam(USER)
-        self.runtime = self.folder / "run"
-        self.runtime.mkdir(mode=0o700)
-        self.config = self.folder / "sway.conf"
-        self.config.write_text(f"output {FIRST[0]} mode {FIRST[1][0]}x{FIRST[1][1]} position 0 0 scale 1\n")
-        for path in (self.folder, self.runtime, self.config):
-            os.chown(path, self.user.pw_uid, self.user.pw_gid)
-        os.chmod(self.folder, 0o755)
-        self.log = open(self.folder / "sway.log", "w")
-        self.proc = self.start(["sway", "-c", str(self.config)], wayland=False,
-                               WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1",
-                               stdout=self.log)
-        h.wait_until(lambda: self.proc.poll() is not None or (self.socket() and self.display()), 30,
-                     what="sway's sockets")
-        if self.proc.poll() is not None:
-            raise RuntimeError("sway exited: " + (self.folder / "sway.log").read_text())
-        self.clients = []
-
-    def display(self):
-        found = sorted(p.name for p in self.runtime.glob("wayland-*") if not p.name.endswith(".lock"))
-        return found[0] if found else None
-
-    def socket(self):
-        found = list(self.runtime.glob("sway-ipc.*.sock"))
-        return str(found[0]) if found else None
-
-    def env(self, wayland=True, **extra):
-        env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "USER": USER, "LOGNAME": USER,
-               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8"}
-        if wayland:
-            env["WAYLAND_DISPLAY"] = self.display()
-            env["SWAYSOCK"] = self.socket()
-        env.update({k: str(v) for k, v in extra.items()})
-        return env
-
-    def start(self, argv, wayland=True, stdout=None, stderr=None, **extra):
-        """`argv` run as USER (runuser -p keeps the environment we give)."""
-        stdout = stdout or subprocess.DEVNULL
-        return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv],
-                                env=self.env(wayland, **extra), stdin=subprocess.DEVNULL, stdout=stdout,
-                                stderr=stderr or subprocess.STDOUT, start_new_session=True)
-
-    def client(self, argv, **extra):
-        proc = self.start(argv, **extra)
-        self.clients.append(proc)
-        return proc
-
-    def run(self, *argv):
-        return subprocess.run([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
-                              capture_output=True, timeout=30)
-
-    def type(self, key):
-        """One key through a virtual keyboard. The headless seat has no keyboard until one
-        comes: wtype waits a moment after making it, so that clients have bound the new keyboard
-        before the key arrives (with a real keyboard there is no such wait)."""
-        done = self.run("wtype", "-s", str(int(KEYBOARD_SETTLE * 1000)), key)
-        if done.returncode != 0:
-            raise RuntimeError("wtype: " + done.stderr.decode())
-
-    def swaymsg(self, *args):
-        done = self.run("swaymsg", *args)
-        if done.returncode != 0:
-            raise RuntimeError(f"swaymsg {' '.join(args)}: {done.stdout.decode()} {done.stderr.decode()}")
-
-    def shot(self, output, save_as=None):
-        """The output's pixels now, read through screencopy as the user would."""
-        done = self.run("grim", "-t", "ppm", "-o", output, "-")
-        if done.returncode != 0:
-            raise RuntimeError("grim: " + done.stderr.decode())
-        image = h.Image.from_ppm(done.stdout)
-        if save_as:
-            image.save(OUT / save_as)
-        return image
-
-    def stop(self):
-        for proc in self.clients:
-            stop_group(proc)
-        stop_group(self.proc)
-        self.log.close()
-
-
-def group_members(group):
-    found = []
-    for pid, _, _, _ in lh.processes():
-        try:
-            if os.getpgid(pid) == group:
-                found.append(pid)
-        except ProcessLookupError:
-            pass
-    return found
-
-
-def stop_group(proc):
-    """Ends runuser and what it runs: the session's whole group, until none of it is left
-    (runuser may leave before its child has)."""
-    if proc.poll() is None:
-        try:
-            os.killpg(proc.pid, signal.SIGTERM)
-            proc.wait(10)
-        except ProcessLookupError:
-            pass
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
-    try:
-        h.wait_until(lambda: not group_members(proc.pid), 10, what="the group gone")
-    except TimeoutError:
-        os.killpg(proc.pid, signal.SIGKILL)
-        h.wait_until(lambda: not group_members(proc.pid), 5, what="the group killed")
-
-
-def our_pids():
-    uid = pwd.getpwnam(USER).pw_uid
-    return [pid for pid, _, comm, owner in lh.processes() if comm == "glassfall" and owner == uid]
+from waylandharness import (FIRST, KEYBOARD_SETTLE, OUT, POINTER, SECOND, USER, Sway,  # noqa: E402
+                            missing_tools, our_pids, stop_group)
 
 
 def near_shade(actual, expected, low=0.72):
@@ -260,16 +127,17 @@ class WaylandTest(unittest.TestCase):
             os.kill(pid, signal.SIGKILL)
         h.wait_until(lambda: not our_pids(), 5, what="our processes gone")
 
-    def glassfall(self, *args, **env):
-        log = open(self.folder / "glassfall.log", "w+")
+    def glassfall(self, *args, log_name="glassfall", **env):
+        path = self.folder / f"{log_name}.log"
+        log = open(path, "w+")
         proc = self.sway.client([str(lh.GLASSFALL), *args], stdout=log, **env)
         self.addCleanup(log.close)
-        self.log = log
+        self.log, self.log_path = log, path
         return proc
 
-    def stderr_text(self):
+    def stderr_text(self, log_name=None):
         self.log.flush()
-        return (self.folder / "glassfall.log").read_text()
+        return (self.folder / f"{log_name}.log").read_text() if log_name else self.log_path.read_text()
 
     def wait_whole(self, proc, name, size, timeout=30):
         """Our whole picture on `name`: the wallpaper's layout, under the piece's shading. It
@@ -341,6 +209,67 @@ class WaylandTest(unittest.TestCase):
         self.assertLess(time.monotonic() - typed - KEYBOARD_SETTLE, 1.0)
         self.assertEqual(proc.returncode, 0, self.stderr_text())
         self.assertEqual(our_pids(), [])
+
+    def test_a_turned_or_mirrored_output_shows_the_desktop_as_it_was(self):
+        # The copy comes in the output's buffer orientation; the picture must stand as the user
+        # saw it on every transform, the mirrored ones too.
+        name, mode, _, _ = FIRST
+        self.addCleanup(self.sway.swaymsg, "output", name, "transform", "normal")
+        for transform in ("90", "180", "270", "flipped-90"):
+            with self.subTest(transform):
+                self.sway.swaymsg("output", name, "transform", transform)
+                size = (mode[1], mode[0]) if transform.endswith(("90", "270")) else mode
+                h.wait_until(lambda: self.sway.shot(name).width == size[0] and
+                             quadrants_upright(self.sway.shot(name), size), 20, interval=0.2,
+                             what=f"the wallpaper upright on the output turned {transform}")
+                desktop = self.sway.shot(name, f"desktop-{transform}.png")
+                proc = self.glassfall("--wayland")
+                try:
+                    def whole():
+                        self.still_running(proc)
+                        view = self.sway.shot(name)
+                        return shaded_corner(view, desktop) and quadrants_upright(view, size)
+                    h.wait_until(whole, 30, interval=0.1, what=f"the whole picture upright, output turned {transform}")
+                    self.sway.shot(name, f"whole-{transform}.png")
+                    os.kill(our_pids()[0], signal.SIGTERM)
+                    h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended")
+                finally:
+                    self.tearDown()  # a run a failed turn left goes before the next
+                self.assertEqual(proc.returncode, 0, self.stderr_text())
+
+    def test_a_second_start_leaves_the_screen_to_the_first(self):
+        # Started at once, as an idle daemon firing twice: one overlay, and one key ends the run.
+        runs = {"first": self.glassfall("--wayland", log_name="first"),
+                "second": self.glassfall("--wayland", log_name="second")}
+        h.wait_until(lambda: any(p.poll() is not None for p in runs.values()), 10, what="one of the two leaving")
+        gone = next(n for n, p in runs.items() if p.poll() is not None)
+        stays = runs["second" if gone == "first" else "first"]
+        self.assertEqual(runs[gone].returncode, 0, self.stderr_text(gone))
+        self.assertIn("already covers the screen", self.stderr_text(gone))
+        self.wait_covered(stays, FIRST[0], FIRST[1])
+        self.assertEqual(len(our_pids()), 1)
+        self.sway.type("q")
+        h.wait_until(lambda: stays.poll() is not None, 3, what="the one run ended by a key")
+        self.assertEqual(stays.returncode, 0)
+        self.assertEqual(our_pids(), [])
+
+    def test_a_compositor_that_stops_taking_frames_ends_the_run(self):
+        # Stopped, sway neither repaints nor gives our buffers back: the swap that waits for one
+        # never returns. The overlay holds the keyboard, so the program ends itself.
+        proc = self.glassfall("--wayland")
+        self.wait_covered(proc, FIRST[0], FIRST[1])
+        os.kill(self.sway.proc_pid(), signal.SIGSTOP)
+        try:
+            stopped = time.monotonic()
+            h.wait_until(lambda: proc.poll() is not None, 10, what="the run ended by its watchdog")
+            took = time.monotonic() - stopped
+        finally:
+            os.kill(self.sway.proc_pid(), signal.SIGCONT)
+        self.assertEqual(proc.returncode, 0, self.stderr_text())
+        self.assertIn("the drawing stopped for 3 s", self.stderr_text())
+        self.assertGreater(took, 2.5)
+        self.assertEqual(our_pids(), [])
+        self.sway.swaymsg("nop")  # sway goes on as before
 
     def test_sigterm_ends_with_exit_0(self):
         proc = self.glassfall("--wayland")

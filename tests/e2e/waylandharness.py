@@ -1,0 +1,156 @@
+"""The Wayland rig of the native program's tests: a headless sway run by an unprivileged user
+(sway refuses root) with a runtime directory of its own, the clients started on it owned and
+ended by id, its outputs read back with grim (wlr-screencopy) and keys typed with wtype."""
+
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+from pathlib import Path
+
+import gfharness as h
+import linuxharness as lh
+
+OUT = h.ROOT / "out" / "e2e" / "wayland"
+USER = "nobody"
+KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
+POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
+TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype")
+
+# Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
+FIRST = ("HEADLESS-1", (1024, 768), (0, 0), 1)
+SECOND = ("HEADLESS-2", (1920, 1080), (1024, 0), 2)
+
+
+def missing_tools():
+    return [t for t in TOOLS if not shutil.which(t)]
+
+
+class Sway:
+    """A headless sway of its own (pixman renderer, no input devices), run by USER with a
+    runtime directory of its own; every client we start on it is owned here and ended by id.
+    Its first output is `first` (name, mode, position, scale)."""
+
+    def __init__(self, folder, first=None):
+        first = first or FIRST
+        self.folder = Path(folder)
+        self.user = pwd.getpwnam(USER)
+        self.runtime = self.folder / "run"
+        self.runtime.mkdir(mode=0o700)
+        self.config = self.folder / "sway.conf"
+        self.config.write_text(f"output {first[0]} mode {first[1][0]}x{first[1][1]} position 0 0 scale 1\n")
+        for path in (self.folder, self.runtime, self.config):
+            os.chown(path, self.user.pw_uid, self.user.pw_gid)
+        os.chmod(self.folder, 0o755)
+        self.log = open(self.folder / "sway.log", "w")
+        self.proc = self.start(["sway", "-c", str(self.config)], wayland=False,
+                               WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1",
+                               stdout=self.log)
+        h.wait_until(lambda: self.proc.poll() is not None or (self.socket() and self.display()), 30,
+                     what="sway's sockets")
+        if self.proc.poll() is not None:
+            raise RuntimeError("sway exited: " + (self.folder / "sway.log").read_text())
+        self.clients = []
+
+    def proc_pid(self):
+        """sway's own process (runuser started it)."""
+        return next(pid for pid in group_members(self.proc.pid) if pid in
+                    {p for p, _, comm, _ in lh.processes() if comm == "sway"})
+
+    def display(self):
+        found = sorted(p.name for p in self.runtime.glob("wayland-*") if not p.name.endswith(".lock"))
+        return found[0] if found else None
+
+    def socket(self):
+        found = list(self.runtime.glob("sway-ipc.*.sock"))
+        return str(found[0]) if found else None
+
+    def env(self, wayland=True, **extra):
+        env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "USER": USER, "LOGNAME": USER,
+               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8"}
+        if wayland:
+            env["WAYLAND_DISPLAY"] = self.display()
+            env["SWAYSOCK"] = self.socket()
+        env.update({k: str(v) for k, v in extra.items()})
+        return env
+
+    def start(self, argv, wayland=True, stdout=None, stderr=None, **extra):
+        """`argv` run as USER (runuser -p keeps the environment we give)."""
+        stdout = stdout or subprocess.DEVNULL
+        return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv],
+                                env=self.env(wayland, **extra), stdin=subprocess.DEVNULL, stdout=stdout,
+                                stderr=stderr or subprocess.STDOUT, start_new_session=True)
+
+    def client(self, argv, **extra):
+        proc = self.start(argv, **extra)
+        self.clients.append(proc)
+        return proc
+
+    def run(self, *argv):
+        return subprocess.run([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
+                              capture_output=True, timeout=30)
+
+    def type(self, key):
+        """One key through a virtual keyboard. The headless seat has no keyboard until one
+        comes: wtype waits a moment after making it, so that clients have bound the new keyboard
+        before the key arrives (with a real keyboard there is no such wait)."""
+        done = self.run("wtype", "-s", str(int(KEYBOARD_SETTLE * 1000)), key)
+        if done.returncode != 0:
+            raise RuntimeError("wtype: " + done.stderr.decode())
+
+    def swaymsg(self, *args):
+        done = self.run("swaymsg", *args)
+        if done.returncode != 0:
+            raise RuntimeError(f"swaymsg {' '.join(args)}: {done.stdout.decode()} {done.stderr.decode()}")
+
+    def shot(self, output, save_as=None):
+        """The output's pixels now, read through screencopy as the user would."""
+        done = self.run("grim", "-t", "ppm", "-o", output, "-")
+        if done.returncode != 0:
+            raise RuntimeError("grim: " + done.stderr.decode())
+        image = h.Image.from_ppm(done.stdout)
+        if save_as:
+            image.save(OUT / save_as)
+        return image
+
+    def stop(self):
+        for proc in self.clients:
+            stop_group(proc)
+        stop_group(self.proc)
+        self.log.close()
+
+
+def group_members(group):
+    found = []
+    for pid, _, _, _ in lh.processes():
+        try:
+            if os.getpgid(pid) == group:
+                found.append(pid)
+        except ProcessLookupError:
+            pass
+    return found
+
+
+def stop_group(proc):
+    """Ends runuser and what it runs: the session's whole group, until none of it is left
+    (runuser may leave before its child has)."""
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGTERM)
+            proc.wait(10)
+        except ProcessLookupError:
+            pass
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+    try:
+        h.wait_until(lambda: not group_members(proc.pid), 10, what="the group gone")
+    except TimeoutError:
+        os.killpg(proc.pid, signal.SIGKILL)
+        h.wait_until(lambda: not group_members(proc.pid), 5, what="the group killed")
+
+
+def our_pids():
+    uid = pwd.getpwnam(USER).pw_uid
+    return [pid for pid, _, comm, owner in lh.processes() if comm == "glassfall" and owner == uid]
