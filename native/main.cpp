@@ -69,9 +69,16 @@ int main(int argc, char** argv) {
   MusicChoice choice;
   const std::string musicNote = chooseMusic(options.music, readableFile, choice);
   if (!musicNote.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, musicNote.c_str());
+  if (stopsignals::requested()) return 0;
+  const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  const char* xDisplay = std::getenv("DISPLAY");
+  if (!options.wayland && !(waylandDisplay && *waylandDisplay) && !(xDisplay && *xDisplay)) {
+    std::fprintf(stderr, "%s: no display to draw on: neither $WAYLAND_DISPLAY nor $DISPLAY is set\n", kProgram);
+    return 1;
+  }
   // One overlay per session: a second start (an idle daemon firing twice, a start by hand
   // beside one on idle) leaves the screen to the first.
-  const bool wayland = runsOnWayland(options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+  const bool wayland = runsOnWayland(options, waylandDisplay, xDisplay);
   ProcessLock covering(runLockPath());
   if ((wayland || options.target == DrawTarget::ownWindow) && !covering.take()) {
     std::fprintf(stderr, "%s: another glassfall already covers the screen in this session: leaving it to that one\n",

@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +39,14 @@ const wl_callback_listener kSyncListener = {syncDone};
 
 bool absolutePath(const char* name) { return name && name[0] == '/'; }
 
+// libwayland's own messages, kept for our one line rather than printed beside it.
+char lastLibraryLine[256] = "";
+void keepLibraryLine(const char* format, va_list arguments) {
+  std::vsnprintf(lastLibraryLine, sizeof lastLibraryLine, format, arguments);
+  const std::size_t n = std::strlen(lastLibraryLine);
+  if (n > 0 && lastLibraryLine[n - 1] == '\n') lastLibraryLine[n - 1] = '\0';
+}
+
 }  // namespace
 
 bool Connection::open() {
@@ -48,6 +57,7 @@ bool Connection::open() {
     std::fprintf(stderr, "%s: $XDG_RUNTIME_DIR is not set: cannot find the Wayland compositor's socket\n", program_);
     return false;
   }
+  wl_log_set_handler_client(keepLibraryLine);
   display_ = wl_display_connect(nullptr);
   if (!display_) {
     if (name && name[0]) {
@@ -100,14 +110,21 @@ bool Connection::dispatch(int timeoutMilliseconds) {
   if (ended_) return false;
   auto broken = [this] {
     ended_ = true;
+    // A closed or reset connection is the compositor leaving; any other error is a fault in
+    // what passed between us (errors on wl_display itself come as EINVAL or ENOMEM).
     const int error = wl_display_get_error(display_);
-    if (error == EPROTO && !protocolError_) {
+    if (error != 0 && error != EPIPE && error != ECONNRESET && !protocolError_) {
       protocolError_ = true;
-      const wl_interface* interface = nullptr;
-      std::uint32_t id = 0;
-      const std::uint32_t code = wl_display_get_protocol_error(display_, &interface, &id);
-      std::fprintf(stderr, "%s: Wayland protocol error %u on %s@%u\n", program_, code,
-                   interface ? interface->name : "an unknown object", id);
+      if (error == EPROTO) {
+        const wl_interface* interface = nullptr;
+        std::uint32_t id = 0;
+        const std::uint32_t code = wl_display_get_protocol_error(display_, &interface, &id);
+        std::fprintf(stderr, "%s: Wayland protocol error %u on %s@%u\n", program_, code,
+                     interface ? interface->name : "an unknown object", id);
+      } else {
+        std::fprintf(stderr, "%s: Wayland protocol error: %s\n", program_,
+                     lastLibraryLine[0] ? lastLibraryLine : std::strerror(error));
+      }
     }
     return false;
   };

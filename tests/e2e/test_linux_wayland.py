@@ -7,8 +7,11 @@ Screenshots are left in out/e2e/wayland/.
 
 import os
 import pwd
+import random
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -84,12 +87,18 @@ def wallpaper(size):
     return picture
 
 
-@unittest.skipIf(os.geteuid() != 0, "runs sway as another user: needs root")
+def require_rig():
+    """Fails, never skips: a missing tool or a run without root would hide every check here."""
+    if os.geteuid() != 0:
+        raise RuntimeError("these tests run the compositors as another user: run them as root")
+    if missing_tools():
+        raise RuntimeError("not installed (scripts/setup.sh installs them): " + ", ".join(missing_tools()))
+
+
 class WaylandTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        if missing_tools():
-            raise unittest.SkipTest("not installed: " + ", ".join(missing_tools()))
+        require_rig()
         for program in (lh.GLASSFALL, POINTER):
             if not program.exists():
                 raise RuntimeError(f"{program} is not built")
@@ -376,7 +385,111 @@ class WaylandTest(unittest.TestCase):
         stop_group(idle)
 
 
-@unittest.skipIf(os.geteuid() != 0, "runs weston as another user: needs root")
+class WaylandStartTest(unittest.TestCase):
+    """Before a compositor answers: a socket that takes the connection and never answers, one that
+    answers with a protocol error, no display at all, and SIGTERM in the first milliseconds."""
+
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="gf-wlstart-"))
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        self.server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.server.bind(str(self.folder / "wayland-mute"))
+        self.server.listen(64)
+        self.addCleanup(self.server.close)
+
+    def env(self, **extra):
+        env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.folder),
+               "WAYLAND_DISPLAY": "wayland-mute"}
+        env.update(extra)
+        return {k: v for k, v in env.items() if v is not None}
+
+    def start(self, *args, env=None):
+        proc = subprocess.Popen([str(lh.GLASSFALL), *args], env=env or self.env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        self.addCleanup(proc.stderr.close)
+        return proc
+
+    def accept(self):
+        self.server.settimeout(10)
+        conn, _ = self.server.accept()
+        self.addCleanup(conn.close)
+        return conn
+
+    def test_a_compositor_that_never_answers_is_given_up_after_5_s(self):
+        proc = self.start("--wayland")
+        self.accept()
+        started = time.monotonic()
+        code = proc.wait(15)
+        took = time.monotonic() - started
+        stderr = proc.stderr.read().decode()
+        self.assertEqual(code, 1, stderr)
+        self.assertIn("did not answer within 5 s", stderr)
+        self.assertEqual(len(stderr.splitlines()), 1, stderr)
+        self.assertGreater(took, 4.0)
+
+    def test_sigterm_while_it_waits_for_the_compositor_ends_it_with_0(self):
+        proc = self.start("--wayland")
+        conn = self.accept()
+        conn.settimeout(10)
+        self.assertTrue(conn.recv(4096))  # its first requests: it is waiting for the answer now
+        sent = time.monotonic()
+        proc.send_signal(signal.SIGTERM)
+        self.assertEqual(proc.wait(5), 0, proc.stderr.read().decode())
+        self.assertLess(time.monotonic() - sent, 1.0)
+
+    def test_a_protocol_error_exits_1_with_one_line(self):
+        proc = self.start("--wayland")
+        conn = self.accept()
+        conn.settimeout(10)
+        self.assertTrue(conn.recv(4096))
+        # wl_display.error(object wl_display@1, code 1, message): the header is the sender's id,
+        # then the size in the upper half and the opcode (0) in the lower.
+        text = b"a fault of the test\0"
+        text += b"\0" * (-len(text) % 4)
+        body = struct.pack("<III", 1, 1, len(b"a fault of the test") + 1) + text
+        conn.sendall(struct.pack("<II", 1, (8 + len(body)) << 16) + body)
+        code = proc.wait(5)
+        stderr = proc.stderr.read().decode()
+        self.assertEqual(code, 1, stderr)
+        self.assertEqual(len(stderr.splitlines()), 1, stderr)
+        self.assertIn("protocol error", stderr)
+
+    def test_no_display_and_no_runtime_folder_are_said_in_one_line_of_ours(self):
+        for args, env, said in (((), self.env(WAYLAND_DISPLAY=None), "neither $WAYLAND_DISPLAY nor $DISPLAY"),
+                                (("--wayland",), self.env(XDG_RUNTIME_DIR=None), "$XDG_RUNTIME_DIR is not set")):
+            with self.subTest(said):
+                proc = self.start(*args, env=env)
+                code = proc.wait(10)
+                stderr = proc.stderr.read().decode()
+                self.assertEqual(code, 1, stderr)
+                self.assertEqual(len(stderr.splitlines()), 1, stderr)
+                self.assertIn(said, stderr)
+
+    def test_sigterm_from_the_first_moment_it_can_be_caught_ends_it_with_0(self):
+        # The handlers go in before any library's constructor runs; the signal is sent as soon as
+        # the process shows them, at a random moment of the next few milliseconds, while the mute
+        # compositor keeps the start waiting. (Before that, inside the dynamic loader, nothing of
+        # ours runs yet.)
+        rng = random.Random(2026)
+        codes = []
+        for _ in range(20):
+            proc = self.start("--wayland")
+            h.wait_until(lambda: catches_sigterm(proc.pid), 5, interval=0.0005, what="its stop handlers")
+            time.sleep(rng.uniform(0, 0.005))
+            proc.send_signal(signal.SIGTERM)
+            codes.append(proc.wait(5))
+        self.assertEqual(codes, [0] * 20)
+
+
+def catches_sigterm(pid):
+    """Whether the process has a handler of its own for SIGTERM (its caught-signals mask)."""
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        if line.startswith("SigCgt:"):
+            return bool(int(line.split()[1], 16) & (1 << (signal.SIGTERM - 1)))
+    return False
+
+
 class WestonTest(unittest.TestCase):
     """A compositor with neither layer-shell nor a capture protocol: a fullscreen window per
     output, untextured pieces, said once; the compositor going away ends the run with success."""
@@ -384,6 +497,7 @@ class WestonTest(unittest.TestCase):
     SIZE = (800, 600)
 
     def setUp(self):
+        require_rig()
         self.folder = Path(tempfile.mkdtemp(prefix="gf-weston-"))
         self.addCleanup(shutil.rmtree, self.folder, True)
         user = pwd.getpwnam(USER)

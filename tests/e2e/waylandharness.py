@@ -16,7 +16,7 @@ OUT = h.ROOT / "out" / "e2e" / "wayland"
 USER = "nobody"
 KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
 POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
-TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype")
+TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype", "weston", "weston-screenshooter")
 
 # Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
 FIRST = ("HEADLESS-1", (1024, 768), (0, 0), 1)

@@ -164,3 +164,40 @@ TEST(DesktopPicture, EachSurfaceShowsItsOwnPartOfTheView) {
   const Viewport upper = outputViewport({-100, -50, 200, 300}, {-100, -50, 200, 100}, 1);
   EXPECT_EQ(upper.bottom, -200);
 }
+
+// A 3 x 2 picture as the user sees it, and its copy as an output with each transform stores it:
+// read back through the transform, every pixel is where the user saw it.
+TEST(DesktopPicture, TurnedAndMirroredOutputsReadBackAsTheUserSawThem) {
+  const int seenWidth = 3, seenHeight = 2;
+  auto seen = [](int x, int y) { return std::uint32_t(0x10 * (y + 1) + x); };
+  for (std::uint32_t transform = 0; transform < 8; ++transform) {
+    const bool swapped = transformSwapsSides(transform);
+    const int bufferWidth = swapped ? seenHeight : seenWidth, bufferHeight = swapped ? seenWidth : seenHeight;
+    Copy copy({0, 0, seenWidth, seenHeight}, bufferWidth, bufferHeight, shmformat::kXrgb8888, 4, 0);
+    copy.capture.transform = transform;
+    for (int y = 0; y < seenHeight; ++y) {
+      for (int x = 0; x < seenWidth; ++x) {
+        std::int64_t bx = -1, by = -1;
+        bufferPixelOf(transform, x, y, seenWidth, seenHeight, bx, by);
+        ASSERT_TRUE(bx >= 0 && bx < bufferWidth && by >= 0 && by < bufferHeight) << transform;
+        copy.set(int(bx), int(by), 4, seen(x, y));
+      }
+    }
+    std::vector<std::uint32_t> pixels;
+    ASSERT_TRUE(composeDesktop({copy.capture}, {0, 0, seenWidth, seenHeight}, 1, pixels));
+    for (int y = 0; y < seenHeight; ++y)
+      for (int x = 0; x < seenWidth; ++x) EXPECT_EQ(at(pixels, seenWidth, x, y), seen(x, y)) << transform;
+  }
+  // The turns themselves, by their corners: a quarter turn counter-clockwise puts the top
+  // right corner of what is seen at the buffer's top left; the mirror of it keeps the top left.
+  std::int64_t bx = 0, by = 0;
+  bufferPixelOf(1, 2, 0, 3, 2, bx, by);
+  EXPECT_EQ(bx, 0);
+  EXPECT_EQ(by, 0);
+  bufferPixelOf(5, 0, 0, 3, 2, bx, by);
+  EXPECT_EQ(bx, 0);
+  EXPECT_EQ(by, 0);
+  bufferPixelOf(2, 0, 0, 3, 2, bx, by);
+  EXPECT_EQ(bx, 2);
+  EXPECT_EQ(by, 1);
+}

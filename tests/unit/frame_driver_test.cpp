@@ -192,3 +192,66 @@ TEST_F(FrameDriverTest, ExposuresAndTheFrameRateCornerDrawEveryFrame) {
     EXPECT_EQ(glrec::named("glPushAttrib").size(), glrec::named("glPopAttrib").size());
   }
 }
+
+namespace {
+
+// Two surfaces side by side, as two outputs of one layout: what each was told and shown.
+class TwoViews : public FrameViews {
+ public:
+  std::size_t viewCount() const override { return 2; }
+  bool placeView(std::size_t index, Viewport& where) override {
+    where = index == 0 ? Viewport{0, 0, 800, 300} : Viewport{-400, 0, 800, 300};
+    return true;
+  }
+  bool selectView(std::size_t index) override {
+    selected.push_back(int(index));
+    return usable[index];
+  }
+  void presentView(std::size_t index) override { presented.push_back(int(index)); }
+
+  bool usable[2] = {true, true};
+  std::vector<int> selected, presented;
+};
+
+}  // namespace
+
+TEST_F(FrameDriverTest, OneFrameIsDrawnOnEveryViewAndLeftOutOnAllWhenEqual) {
+  std::int64_t now = 0;
+  driver.init(options(), 800, 300, nullptr, now);
+  TwoViews views;
+  glrec::setRecording(true);
+  FrameDriver::Frame first = driver.draw(now, false, views);
+  ASSERT_TRUE(first.drawn);
+  driver.shown(now);
+  // Each view drawn at its own viewport, then shown, in order; one frame counted.
+  EXPECT_EQ(views.selected, (std::vector<int>{0, 1}));
+  EXPECT_EQ(views.presented, (std::vector<int>{0, 1}));
+  std::vector<std::string> viewports;
+  for (const GlCall& c : glrec::named("glViewport")) viewports.push_back(std::to_string(int(c.args[0])));
+  EXPECT_EQ(viewports.back(), "-400");
+  EXPECT_EQ(framesDrawn, 1);
+
+  // The whole picture at rest: the next frames equal the one both views show, so neither is
+  // drawn again, although the views alternate the viewport.
+  views.selected.clear();
+  views.presented.clear();
+  now += kPeriod;
+  FrameDriver::Frame resting = driver.draw(now, false, views);
+  EXPECT_TRUE(resting.due);
+  EXPECT_FALSE(resting.drawn);
+  EXPECT_TRUE(views.presented.empty());
+  driver.shown(now);
+
+  // A view that cannot be made current is left out; the other still shows the frame.
+  views.usable[0] = false;
+  now += kPeriod;
+  FrameDriver::Frame forced = driver.draw(now, true, views);
+  EXPECT_TRUE(forced.drawn);
+  EXPECT_EQ(views.presented, (std::vector<int>{1}));
+  glrec::setRecording(false);
+}
+
+TEST(SceneKeys, GravityRestartAndCutInEitherCaseAndNothingElse) {
+  for (int c : {'g', 'r', 's', 'G', 'R', 'S'}) EXPECT_TRUE(isSceneKey(c)) << char(c);
+  for (int c : {int('q'), int('x'), 27, 0, int(' '), int('h'), -1}) EXPECT_FALSE(isSceneKey(c)) << c;
+}

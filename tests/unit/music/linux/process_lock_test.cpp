@@ -87,11 +87,13 @@ TEST(ProcessLockPath, RuntimeFolderOrAPerUserNameInTmp) {
   const std::string keep = saved ? saved : "";
   setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
   EXPECT_EQ(playerLockPath(), "/run/user/1000/glassfall-music.lock");
+  EXPECT_EQ(runLockPath(), "/run/user/1000/glassfall-run.lock");
   const std::string own = "/tmp/glassfall-music-" + std::to_string(geteuid()) + ".lock";
   setenv("XDG_RUNTIME_DIR", "relative/dir", 1);
   EXPECT_EQ(playerLockPath(), own);
   unsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(playerLockPath(), own);
+  EXPECT_EQ(runLockPath(), "/tmp/glassfall-run-" + std::to_string(geteuid()) + ".lock");
   if (saved) setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 
