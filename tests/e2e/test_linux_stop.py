@@ -9,6 +9,7 @@ import unittest
 import gfharness as h
 import linuxharness as lh
 import stop_soak
+import wayland_stop_soak
 
 
 class StopTest(unittest.TestCase):
@@ -45,6 +46,13 @@ class StopTest(unittest.TestCase):
         print("\n" + "\n".join(lines))
         self.assertEqual(problems, [])
         self.assertEqual(sum(r["runs"] for r in results.values()), 18)
+
+    def test_sigterm_at_any_moment_on_wayland_ends_it_within_a_second(self):
+        lines = []
+        results, problems = wayland_stop_soak.soak(12, seed=2026, report=lines.append)
+        print("\n" + "\n".join(lines))
+        self.assertEqual(problems, [])
+        self.assertEqual(sum(r["runs"] for r in results.values()), 12)
 
 
 if __name__ == "__main__":
