@@ -7,10 +7,11 @@
 #include <memory>
 #include <utility>
 
+#include "picture_area.h"
 #include "run.h"
 #include "settings.h"
 #include "startup.h"
-#include "window_layer.h"
+#include "window_win32.h"
 
 class Win32HostFiles : public HostFiles {
  public:
@@ -67,8 +68,8 @@ double lastCaptureMilliseconds();
 // The performance counter when the last capture began.
 std::int64_t lastCaptureStartCounter();
 
-// The preview and the settings dialog are windows of their own libraries, which build on this
-// one; the program hands them in.
+// The preview and the settings dialog are windows of their own libraries, which this one does
+// not link; the program hands them in (the dialog with the settings files and the screen size).
 struct HostWindows {
   std::function<bool(HWND parent)> startPreview;
   std::function<void()> showSettingsDialog;

@@ -18,7 +18,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   host.programFolder = programFolder();
 
   Win32HostFiles files;
-  Win32StartupSystem system(host, programRunHooks(), HostWindows{startPreviewWindow, dialog::showSettingsDialog});
+  const auto showSettingsDialog = [&files] {
+    int width = 0, height = 0;
+    primaryScreenPixels(width, height);
+    dialog::showSettingsDialog(files, width, height);
+  };
+  Win32StartupSystem system(host, programRunHooks(), HostWindows{startPreviewWindow, showSettingsDialog});
   if (runStartup(host, system, files) == StartupOutcome::EndProgram) endProgram();
   runMessageLoop();
   endProgram();

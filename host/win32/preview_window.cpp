@@ -6,7 +6,7 @@
 
 #include "preview.h"
 #include "preview_resource.h"
-#include "window_layer.h"
+#include "window_win32.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 //  [x] a changed screen (monitor added or removed, new resolution): the window covers the new
 //      virtual screen within a second, the picture where it was taken, black elsewhere
 //  [x] the snapshot file read on a thread of its own while the window and context are made
+//      (read_ahead.cpp)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "../frame_driver.h"
@@ -22,6 +22,7 @@
 #include "../loop_hooks.h"
 #include "../placement.h"
 #include "../scene.h"
+#include "read_ahead.h"
 
 namespace {
 
@@ -166,26 +167,6 @@ void onKeyDown(HWND window, WPARAM key) {
   }
 }
 
-DWORD WINAPI readPictureThread(void* target) {
-  readPictureAhead(kSnapshotPath, *static_cast<PictureReadAhead*>(target));
-  return 0;
-}
-
-// Starts reading the snapshot file; nullptr when no thread could be had (the first reset then
-// reads it as it always did).
-HANDLE startReadingPicture(PictureReadAhead& ahead) {
-  return CreateThread(nullptr, 0, readPictureThread, &ahead, 0, nullptr);
-}
-
-// Hands what the thread read to the texture's first load.
-void finishReadingPicture(HANDLE reader, std::unique_ptr<PictureReadAhead> ahead) {
-  if (!reader) return;
-  WaitForSingleObject(reader, INFINITE);
-  CloseHandle(reader);
-  snapshotTexture.offerReadAhead(std::move(ahead));
-  loopHooks().onStartupStep("picture read");
-}
-
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: onCreate(window); return 0;
@@ -206,8 +187,8 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   loopHooks().onStartupStep("entry");
-  auto ahead = std::make_unique<PictureReadAhead>();
-  const HANDLE reader = startReadingPicture(*ahead);
+  SnapshotReadAhead snapshot;
+  snapshot.start();
   isRunning = false;
   ShowCursor(FALSE);
 
@@ -223,21 +204,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassA(&windowClass)) {
-    finishReadingPicture(reader, std::move(ahead));
+    snapshot.finish();
     return 0;
   }
 
   HWND window = CreateWindowExA(0, kClassName, kClassName, WS_POPUP, placement.left, placement.top, screenWidth,
                                 screenHeight, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) {
-    finishReadingPicture(reader, std::move(ahead));
+    snapshot.finish();
     return 0;
   }
 
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   loopHooks().onStartupStep("window shown");
-  finishReadingPicture(reader, std::move(ahead));
+  snapshot.finish();
 
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);

@@ -11,11 +11,12 @@
 #include <string>
 
 #include "host_system.h"
+#include "picture_area.h"
 #include "services.h"
 #include "settings.h"
 #include "text_win32.h"
 #include "twips.h"
-#include "window_layer.h"
+#include "window_win32.h"
 
 namespace {
 

@@ -1,19 +1,9 @@
 #include "window_dpi.h"
 
 #include "library_function.h"
+#include "window_win32.h"
 
 namespace controls {
-
-namespace {
-
-int systemDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
-
-}  // namespace
 
 int windowDpi(HWND window) {
   using ForWindow = UINT(WINAPI*)(HWND);
@@ -32,7 +22,7 @@ int windowDpi(HWND window) {
         x > 0)
       return int(x);
   }
-  return systemDpi();
+  return screenDpiX();
 }
 
 }  // namespace controls

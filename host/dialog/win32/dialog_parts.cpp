@@ -1,7 +1,7 @@
 #include "dialog_parts.h"
 
 #include "text_win32.h"
-#include "window_layer.h"
+#include "window_win32.h"
 
 namespace dialog {
 

@@ -1,6 +1,6 @@
 #include "settings_window.h"
 
-#include "window_layer.h"  // windows.h first, for the common-dialog and shell headers
+#include "window_win32.h"  // windows.h first, for the common-dialog and shell headers
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -10,10 +10,8 @@
 #include "control_windows.h"
 #include "dialog_parts.h"
 #include "dialog_resource.h"
-#include "host_system.h"
 #include "library_function.h"
 #include "property_store.h"
-#include "services.h"
 #include "startup.h"
 #include "text_win32.h"
 #include "settings_dialog.h"
@@ -31,8 +29,8 @@ const UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, sent to windows aware of eac
 
 class SettingsWindow : public Window, private DialogSite {
  public:
-  explicit SettingsWindow(HostFiles& files)
-      : dialog_(*this, files), timer1_(*this, kBannerIntervalMs, [this] { dialog_.timerTick(); }) {
+  SettingsWindow(HostFiles& files, int screenWidth, int screenHeight)
+      : dialog_(*this, files), screenWidth_(screenWidth), screenHeight_(screenHeight), timer1_(*this, kBannerIntervalMs, [this] { dialog_.timerTick(); }) {
     timer1_.setEnabled(true);  // running from load
   }
   ~SettingsWindow() override;
@@ -91,6 +89,7 @@ class SettingsWindow : public Window, private DialogSite {
   }
 
   SettingsDialog dialog_;
+  const int screenWidth_, screenHeight_;  // pixels
   WindowTimer timer1_;
   int dpi_ = kBaseDpi;
   Point shape1_{kShape0.left, kShape0.top};  // twips
@@ -354,10 +353,8 @@ bool SettingsWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 // ------------------------------------------------------------------ site
 
 void SettingsWindow::screenSizeTwips(int& width, int& height) const {
-  int w = 0, h = 0;
-  primaryScreenPixels(w, h);
-  width = pixelsToTwips(w, dpi_);
-  height = pixelsToTwips(h, dpi_);
+  width = pixelsToTwips(screenWidth_, dpi_);
+  height = pixelsToTwips(screenHeight_, dpi_);
 }
 
 void SettingsWindow::windowSizeTwips(int& width, int& height) const {
@@ -448,9 +445,8 @@ void SettingsWindow::openAddress(const std::string& address) {
 
 }  // namespace
 
-void showSettingsDialog() {
-  Win32HostFiles files;
-  SettingsWindow window(files);
+void showSettingsDialog(HostFiles& files, int screenWidth, int screenHeight) {
+  SettingsWindow window(files, screenWidth, screenHeight);
   if (window.open()) window.showModal();
 }
 

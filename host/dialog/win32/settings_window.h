@@ -6,10 +6,12 @@
 //  [ ] tab order: the system's default over the windowed controls
 #pragma once
 
+class HostFiles;
+
 namespace dialog {
 
-// Opens the settings dialog unowned and returns when it is gone; a save writes the real
-// settings file.
-void showSettingsDialog();
+// Opens the settings dialog unowned and returns when it is gone; a save writes the settings
+// through `files`. The dialog is placed on a primary screen of the given size in pixels.
+void showSettingsDialog(HostFiles& files, int screenWidth, int screenHeight);
 
 }  // namespace dialog

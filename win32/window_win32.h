@@ -1,9 +1,8 @@
-// The host's own small window layer over Win32.
+// A small window layer over Win32, shared by every window of the programs.
 //  [x] top-level windows: hidden, modeless or modal, titled so other processes find them
 //  [x] handlers: load (creation), close request (any cause), unload; other messages per window
 //  [x] window timers with interval and enabled flag, ticks through the message loop
-//  [x] picture area: persistent 24-bit memory bitmap with its drawing context, saved as a new bitmap file
-//  [x] twips <-> pixels from the real DPI, application mouse pointer
+//  [x] the screen's real DPI, application mouse pointer
 //  [ ] child controls (labels, combo box, image control) come with the windows that use them
 #pragma once
 
@@ -39,36 +38,7 @@ class WindowTimer {
   std::function<void()> onTick_;
 };
 
-// A picture that keeps whatever is drawn into it while nothing is on screen: a 24-bit,
-// bottom-up memory bitmap whose rows are laid out exactly as in a bitmap file.
-class PictureArea {
- public:
-  PictureArea() = default;
-  ~PictureArea();
-  PictureArea(const PictureArea&) = delete;
-  PictureArea& operator=(const PictureArea&) = delete;
-
-  // Makes a fresh picture of width x height pixels, black; false if the system refuses.
-  bool resize(int width, int height);
-  HDC dc() const { return dc_; }
-  int width() const { return width_; }
-  int height() const { return height_; }
-  const BYTE* bits() const { return bits_; }
-  // Writes the picture as a new uncompressed 24-bit bitmap file in place of whatever stood at
-  // the path; a link standing there is removed, never written through.
-  bool saveAsBitmap(const std::wstring& path) const;
-
- private:
-  void release();
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  BYTE* bits_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
-};
-
-// A top-level window of the host. Subclasses override the handlers they need.
+// A top-level window. Subclasses override the handlers they need.
 class Window {
  public:
   Window() = default;
@@ -82,7 +52,6 @@ class Window {
   HWND handle() const { return handle_; }
   void setTitle(const std::string& title);
   void setBoundsPixels(int x, int y, int width, int height);
-  void setBoundsTwips(int x, int y, int width, int height);
   // Shown without waiting.
   void showModeless();
   // Shown, the caller waiting until the window is gone.

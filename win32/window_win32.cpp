@@ -1,11 +1,8 @@
-#include "window_layer.h"
+#include "window_win32.h"
 
 #include <algorithm>
 
-#include "bitmap_file.h"
-#include "file_safety.h"
 #include "text_win32.h"
-#include "twips.h"
 
 namespace {
 
@@ -16,11 +13,6 @@ int screenDpi(int index) {
   const int dpi = screen ? GetDeviceCaps(screen, index) : 0;
   if (screen) ReleaseDC(nullptr, screen);
   return dpi > 0 ? dpi : 96;
-}
-
-bool writeAll(HANDLE file, const void* data, DWORD size) {
-  DWORD written = 0;
-  return WriteFile(file, data, size, &written, nullptr) && written == size;
 }
 
 }  // namespace
@@ -54,59 +46,6 @@ void WindowTimer::setInterval(UINT interval) {
 void WindowTimer::tick() {
   // A tick already queued when the flag was cleared is dropped.
   if (enabled_ && onTick_) onTick_();
-}
-
-// ------------------------------------------------------------------ picture area
-
-PictureArea::~PictureArea() { release(); }
-
-void PictureArea::release() {
-  if (dc_) {
-    if (previous_) SelectObject(dc_, previous_);
-    DeleteDC(dc_);
-  }
-  if (bitmap_) DeleteObject(bitmap_);
-  dc_ = nullptr;
-  bitmap_ = nullptr;
-  previous_ = nullptr;
-  bits_ = nullptr;
-  width_ = height_ = 0;
-}
-
-bool PictureArea::resize(int width, int height) {
-  release();
-  if (width <= 0 || height <= 0) return false;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // positive: bottom-up, as the file stores it
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  dc_ = CreateCompatibleDC(nullptr);
-  bitmap_ = dc_ ? CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-  if (!bitmap_ || !bits) {
-    release();
-    return false;
-  }
-  previous_ = SelectObject(dc_, bitmap_);
-  bits_ = static_cast<BYTE*>(bits);
-  width_ = width;
-  height_ = height;
-  return true;
-}
-
-bool PictureArea::saveAsBitmap(const std::wstring& path) const {
-  if (!bits_) return false;
-  GdiFlush();  // drawing may still be queued for the bitmap
-  const std::vector<std::uint8_t> headers = bitmapHeaders(width_, height_);
-  const DWORD imageBytes = bitmapRowBytes(width_) * DWORD(height_);
-  HANDLE file = createFreshFile(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool ok = writeAll(file, headers.data(), DWORD(headers.size())) && writeAll(file, bits_, imageBytes);
-  CloseHandle(file);
-  return ok;
 }
 
 // ------------------------------------------------------------------ windows
@@ -144,11 +83,6 @@ void Window::setTitle(const std::string& title) {
 
 void Window::setBoundsPixels(int x, int y, int width, int height) {
   if (handle_) SetWindowPos(handle_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Window::setBoundsTwips(int x, int y, int width, int height) {
-  const int dx = screenDpiX(), dy = screenDpiY();
-  setBoundsPixels(twipsToPixels(x, dx), twipsToPixels(y, dy), twipsToPixels(width, dx), twipsToPixels(height, dy));
 }
 
 void Window::showModeless() {
