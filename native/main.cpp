@@ -1,5 +1,6 @@
 // The native program `glassfall`: an XScreenSaver hack, or a program of its own on X11 or Wayland.
 //  [x] options (the animation's and the music's), --help, usage errors with exit code 2
+//  [x] defaults from ~/.config/glassfall/glassfall.conf, under the command line
 //  [x] SIGTERM / SIGINT end it the normal way, a second one at once
 //  [x] music (--music, --cd, --track): played beside the animation by one process of the
 //      program, from the window's showing to the end
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "background_music.h"
+#include "config_file.h"
 #include "hack_options.h"
 #include "music_options.h"
 #include "process_lock.h"
@@ -56,6 +58,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   HackOptions options;
+  // The settings file gives the defaults; the command line, read after it, wins.
+  for (const std::string& note : loadConfigFile(configFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
+                                                std::getenv("HOME"), options)) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
+  }
   const ParseResult parsed = parseHackOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options);
   if (parsed.outcome == ParseOutcome::help) {
     std::fputs(hackUsage(kProgram).c_str(), stdout);

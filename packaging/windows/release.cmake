@@ -16,3 +16,26 @@ add_custom_target(release
   BYPRODUCTS ${GLASSFALL_RELEASE_ZIP}
   COMMENT "Release archive ${GLASSFALL_RELEASE_ZIP}"
   VERBATIM)
+
+# The Windows installer, built here with msitools (wixl, msibuild):
+#   cmake --build --preset windows --target msi  ->  build/windows/Glassfall-<version>-windows.msi
+find_program(WIXL wixl)
+find_program(MSIBUILD msibuild)
+if(WIXL AND MSIBUILD)
+  set(GLASSFALL_MSI ${CMAKE_BINARY_DIR}/Glassfall-${PROJECT_VERSION}-windows.msi)
+  set(icon ${CMAKE_SOURCE_DIR}/packaging/icons/glassfall.ico)
+  # wixl takes the files' names relative to where it runs: the release stage, beside the programs.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/glassfall.wxs.in ${release_stage}/glassfall.wxs @ONLY)
+  add_custom_target(msi
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Glassfall_host> ${release_stage}/Glassfall.scr
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Glassfall_renderer> ${release_stage}/Glassfall.dll
+    COMMAND ${CMAKE_COMMAND} -E copy ${icon} ${release_stage}/glassfall.ico
+    COMMAND ${WIXL} -a x64 -o ${GLASSFALL_MSI} glassfall.wxs
+    COMMAND ${MSIBUILD} ${GLASSFALL_MSI} -i ${CMAKE_CURRENT_LIST_DIR}/RemoveFile.idt
+    WORKING_DIRECTORY ${release_stage}
+    DEPENDS Glassfall_host Glassfall_renderer ${release_stage}/glassfall.wxs ${icon}
+            ${CMAKE_CURRENT_LIST_DIR}/RemoveFile.idt
+    BYPRODUCTS ${GLASSFALL_MSI}
+    COMMENT "Windows installer ${GLASSFALL_MSI}"
+    VERBATIM)
+endif()

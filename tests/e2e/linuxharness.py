@@ -109,6 +109,8 @@ class XDisplay:
         env = dict(os.environ)
         env.pop("XSCREENSAVER_WINDOW", None)
         env["DISPLAY"] = self.name
+        # The program reads its defaults from the user's settings file: none, unless a test says.
+        env["XDG_CONFIG_HOME"] = str(h.STATE_DIR / "no-settings")
         env.update({k: str(v) for k, v in extra.items()})
         return env
 

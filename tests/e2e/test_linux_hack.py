@@ -231,6 +231,31 @@ class NativeHackTest(unittest.TestCase):
         self.assertEqual(r.returncode, 0)
         self.assertIn("--window-id ID", r.stdout)
 
+    def test_glassfall_conf_gives_defaults_the_command_line_wins_and_bad_lines_are_named(self):
+        config = os.path.join(self.folder.name, "config")
+        os.makedirs(os.path.join(config, "glassfall"), exist_ok=True)
+        wanted = os.path.join(self.folder.name, "from-the-file.mp3")
+        with open(os.path.join(config, "glassfall", "glassfall.conf"), "w") as f:
+            f.write(f"# defaults\nmusic = {wanted}\nspeed = fast\ndelay = 20000\n")
+        # Without a display the run ends at opening it, after the music was chosen (and named,
+        # since the file is missing).
+        no_display = self.x.env(DISPLAY=":4999", XDG_CONFIG_HOME=config)
+        r = subprocess.run([str(lh.GLASSFALL), "--root"], env=no_display, capture_output=True, text=True, timeout=30)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn("glassfall.conf:3: unknown key 'speed'", r.stderr)
+        self.assertIn(wanted, r.stderr)
+        other = os.path.join(self.folder.name, "from-the-command-line.wav")
+        r = subprocess.run([str(lh.GLASSFALL), "--root", "--music", other], env=no_display, capture_output=True,
+                           text=True, timeout=30)
+        self.assertIn(other, r.stderr)
+        self.assertNotIn(wanted, r.stderr)
+        # Through $HOME when $XDG_CONFIG_HOME is not set.
+        home = dict(no_display, HOME=os.path.join(self.folder.name, "home"))
+        del home["XDG_CONFIG_HOME"]
+        os.makedirs(os.path.join(home["HOME"], ".config"), exist_ok=True)
+        os.symlink(config + "/glassfall", os.path.join(home["HOME"], ".config", "glassfall"))
+        r = subprocess.run([str(lh.GLASSFALL), "--root"], env=home, capture_output=True, text=True, timeout=30)
+        self.assertIn(home["HOME"] + "/.config/glassfall/glassfall.conf:3:", r.stderr)
 
     def test_install_and_debian_package_put_it_where_xscreensaver_looks(self):
         cache = (lh.BUILD / "CMakeCache.txt").read_text()
