@@ -63,9 +63,15 @@ class Client : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, FrameVi
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
-  int run(RunCompanions& companions);
+  // The run's exit status: 1 when it could not show or broke the protocol, else 0. A stop asked
+  // for while it was still starting is an ordinary end, whatever the start's last step said.
+  int run(RunCompanions& companions) {
+    const int status = runToTheEnd(companions);
+    return status != 0 && stopsignals::requested() && !connection_.protocolError() ? 0 : status;
+  }
 
  private:
+  int runToTheEnd(RunCompanions& companions);
   // RegistryEvents
   void onOutputAnnounced(std::uint32_t name, wl_output* output) override;
   void onSeatAnnounced(wl_seat* seat) override { input_.useSeat(seat); }
@@ -314,7 +320,7 @@ std::uint32_t Client::drawFrame(std::int64_t now) {
   return 0;
 }
 
-int Client::run(RunCompanions& companions) {
+int Client::runToTheEnd(RunCompanions& companions) {
   if (!connection_.open()) return status() != 0 || !(connection_.ended() || stopsignals::requested()) ? 1 : 0;
   captureOutputs();
   if (ending()) return status();

@@ -59,7 +59,8 @@ class Rig:
 def one_run(rig, args, delay):
     """Starts, waits `delay` seconds, sends SIGTERM to the program: (exit code or None for a
     hang, seconds to go)."""
-    proc = rig.sway.start([str(lh.GLASSFALL), "--wayland", *args], **rig.sink.env())
+    log = open(rig.folder / "glassfall.log", "w+")
+    proc = rig.sway.start([str(lh.GLASSFALL), "--wayland", *args], stdout=log, **rig.sink.env())
     try:
         time.sleep(delay)  # the stimulus: a stop at any moment of the start or the run
         h.wait_until(lambda: our_pids() or proc.poll() is not None, 5, interval=0.005, what="the program")
@@ -69,10 +70,17 @@ def one_run(rig, args, delay):
         try:
             code = proc.wait(GONE_WITHIN)
         except subprocess.TimeoutExpired:
-            return None, time.monotonic() - sent
-        return code, time.monotonic() - sent
+            return None, time.monotonic() - sent, said(log)
+        return code, time.monotonic() - sent, said(log)
     finally:
         stop_group(proc)
+        log.close()
+
+
+def said(log):
+    log.flush()
+    log.seek(0)
+    return log.read().strip()
 
 
 def soak(runs, seed=None, report=print):
@@ -85,16 +93,16 @@ def soak(runs, seed=None, report=print):
         for i in range(runs):
             name, args = rig.variants[i % len(rig.variants)]
             delay = rng.uniform(0.0, 1.5)
-            code, took = one_run(rig, args, delay)
+            code, took, stderr = one_run(rig, args, delay)
             r = results[name]
             r["runs"] += 1
             r["slowest"] = max(r["slowest"], took)
             if code is None:
                 r["hangs"] += 1
-                problems.append(f"run {i + 1} ({name}, SIGTERM after {delay:.2f} s): not gone within {GONE_WITHIN} s")
+                problems.append(f"run {i + 1} ({name}, SIGTERM after {delay:.2f} s): not gone within {GONE_WITHIN} s: {stderr!r}")
             elif code != 0:
                 r["bad exits"] += 1
-                problems.append(f"run {i + 1} ({name}, SIGTERM after {delay:.2f} s): exit {code}")
+                problems.append(f"run {i + 1} ({name}, SIGTERM after {delay:.2f} s): exit {code}: {stderr!r}")
             if our_pids():
                 left += len(our_pids())
                 problems.append(f"run {i + 1} ({name}): left {our_pids()}")
