@@ -21,27 +21,17 @@
 #include <vector>
 
 #include "capture_screencopy.h"
-#include "desktop_picture.h"
-#include "egl_context.h"
-#include "frame_driver.h"
 #include "frame_loop.h"
-#include "overlay_surface.h"
 #include "posix_clock.h"
 #include "scene.h"
-#include "stop_signals.h"
-#include "watchdog.h"
-#include "wayland_connection.h"
-#include "wayland_input.h"
-#include "wayland_output.h"
+#include "wayland_run.h"
 
+namespace waylandrun {
 namespace {
 
-const char kProgram[] = "glassfall";
 // A capture not delivered by then will not be: that output's part stays black.
 constexpr std::int64_t kCaptureTimeout = 5 * kNanosecondsPerSecond;
 constexpr std::int64_t kConfigureTimeout = 2 * kNanosecondsPerSecond;
-// An output whose surface the compositor keeps closing is given up after this many tries.
-constexpr int kMostCovers = 3;
 // A drawing loop that made no turn for this long is stuck in a call that will not return: an
 // overlay holding the keyboard must not stay frozen on the screen.
 constexpr Watchdog::Limits kStuck = {3 * kNanosecondsPerSecond, 1 * kNanosecondsPerSecond};
@@ -54,158 +44,17 @@ void endStuck() {
 
 bool stopAsked() { return stopsignals::requested(); }
 
-class Client : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, FrameViews {
- public:
-  explicit Client(const RunOptions& options)
-      : options_(options), connection_(kProgram, *this), input_(*this), egl_(kProgram),
-        watchdog_(kStuck, monotonicNow, stopAsked, endStuck) {}
-  ~Client() { close(); }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
+}  // namespace
 
-  // The run's exit status: 1 when it could not show or broke the protocol, else 0. A stop asked
-  // for while it was still starting is an ordinary end, whatever the start's last step said.
-  int run(RunCompanions& companions) {
-    const int status = runToTheEnd(companions);
-    return status != 0 && stopsignals::requested() && !connection_.protocolError() ? 0 : status;
-  }
-
- private:
-  int runToTheEnd(RunCompanions& companions);
-  // RegistryEvents
-  void onOutputAnnounced(std::uint32_t name, wl_output* output) override;
-  void onSeatAnnounced(wl_seat* seat) override { input_.useSeat(seat); }
-  void onGlobalRemoved(std::uint32_t name) override;
-  void onXdgOutputManager(zxdg_output_manager_v1* manager) override;
-  // OutputEvents
-  void onOutputDescribed(Output& output) override;
-  // SurfaceEvents
-  void onSurfaceConfigured(Output& output, int width, int height) override;
-  void onSurfaceClosed(Output& output) override;
-  void onCloseAsked() override { quit_ = true; }
-  // InputEvents
-  void onKeyTyped(int character) override;
-  void onUserBack() override { quit_ = true; }
-  bool placeOfSurface(wl_surface* surface, LayoutRect& place) override;
-  // FrameViews: the outputs drawn on this frame.
-  std::size_t viewCount() const override { return views_.size(); }
-  bool placeView(std::size_t index, Viewport& where) override;
-  bool selectView(std::size_t index) override { return egl_.makeCurrent(*views_[index]); }
-  void presentView(std::size_t index) override;
-
-  void captureOutputs();
-  void composePicture();
-  void cover(Output& output);
-  void dropSurface(Output& output);
-  // Each turn: surfaces sized get their EGL surface, closed ones are made again.
-  void tendSurfaces();
-  bool anySurface() const;
-  std::uint32_t drawFrame(std::int64_t now);
-  bool ending() const { return quit_ || connection_.ended() || stopsignals::requested(); }
-  int status() const { return connection_.protocolError() ? 1 : 0; }
-  void close();
-
-  RunOptions options_;
-  Connection connection_;
-  Input input_;
-  EglContext egl_;
-  Watchdog watchdog_;
-  std::vector<std::unique_ptr<Output>> outputs_;
-  std::vector<Output*> views_;
-  std::vector<Output*> failedSwaps_;
-
-  LayoutRect bounds_;  // the layout the picture covers, fixed at the start
-  int pictureScale_ = 1;
-  HeldPicture picture_;
-  PictureRows pictureRows_;
-  FrameDriver driver_;
-  bool driving_ = false;
-  bool covering_ = false;  // past the capture: new outputs get a surface at once
-  bool keyed_ = false;     // a scene key since the last frame
-  bool quit_ = false;
-};
-
-// ---- the compositor's news ----
-
-void Client::onOutputAnnounced(std::uint32_t name, wl_output* wlOutput) {
-  auto output = std::make_unique<Output>();
-  output->events = this;
-  output->shm = connection_.globals().shm;
-  output->name = name;
-  output->output = wlOutput;
-  listenToOutput(*output, connection_.globals().xdgOutputs);
-  outputs_.push_back(std::move(output));
-}
-
-void Client::onXdgOutputManager(zxdg_output_manager_v1* manager) {
-  // Outputs announced before the manager get theirs now.
-  for (auto& o : outputs_) listenToXdgOutput(*o, manager);
-}
-
-void Client::onGlobalRemoved(std::uint32_t name) {
-  for (auto it = outputs_.begin(); it != outputs_.end(); ++it) {
-    if ((*it)->name != name) continue;
-    dropSurface(**it);
-    releaseOutput(**it);
-    outputs_.erase(it);
-    return;
-  }
-}
-
-void Client::onOutputDescribed(Output& output) {
-  // A new output while we run: covered as soon as we know where it is.
-  if (covering_ && output.stage == OutputStage::described) cover(output);
-}
-
-void Client::onSurfaceConfigured(Output& output, int width, int height) {
-  if (width <= 0 || height <= 0) {
-    width = output.place().width;
-    height = output.place().height;
-  }
-  if (output.stage == OutputStage::covered) {
-    output.width = width;
-    output.height = height;
-    output.stage = OutputStage::configured;
-    return;
-  }
-  if (width == output.width && height == output.height) return;
-  output.width = width;
-  output.height = height;
-  egl_.resize(output);
-}
-
-void Client::onSurfaceClosed(Output& output) {
-  dropSurface(output);
-  output.stage = OutputStage::closed;
-  ++output.timesClosed;
-}
-
-void Client::onKeyTyped(int character) {
-  if (!isSceneKey(character)) {
-    quit_ = true;
-    return;
-  }
-  if (driving_) {
-    driver_.key(character);
-    keyed_ = true;
-  }
-}
-
-bool Client::placeOfSurface(wl_surface* surface, LayoutRect& place) {
-  for (auto& o : outputs_) {
-    if (o->surface && o->surface == surface) {
-      place = o->place();
-      return true;
-    }
-  }
-  return false;
-}
+WaylandRun::WaylandRun(const RunOptions& options)
+    : options_(options), connection_(kProgram, *this), input_(*this), egl_(kProgram),
+      watchdog_(kStuck, monotonicNow, stopAsked, endStuck) {}
 
 // ---- the run ----
 
 // Every output as it is now, before anything of ours shows on it. Only the outputs asked for
 // are waited for: one announced meanwhile is covered black with the rest.
-void Client::captureOutputs() {
+void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
   if (!g.screencopy) {
     std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
@@ -229,7 +78,7 @@ void Client::captureOutputs() {
 }
 
 // The picture: the whole layout as it was, at the finest scale of any output.
-void Client::composePicture() {
+void WaylandRun::composePicture() {
   std::vector<LayoutRect> places;
   std::vector<OutputCapture> captures;
   for (auto& o : outputs_) {
@@ -257,39 +106,14 @@ void Client::composePicture() {
   pictureRows_ = picture_.rows();
 }
 
-void Client::cover(Output& output) { coverOutput(connection_.globals(), output, *this, kProgram); }
 
-void Client::dropSurface(Output& output) {
-  input_.forgetSurface(output.surface);
-  egl_.detach(output);
-  uncoverOutput(output);
-  if (output.hasSurface()) output.stage = OutputStage::described;
-}
-
-void Client::tendSurfaces() {
-  for (auto& o : outputs_) {
-    if (o->stage == OutputStage::closed && o->timesClosed <= kMostCovers) cover(*o);
-    if (o->stage == OutputStage::configured && !egl_.attach(*o)) {
-      // A surface EGL cannot draw on is no cover: given back, and tried again.
-      onSurfaceClosed(*o);
-    }
-  }
-}
-
-bool Client::anySurface() const {
-  for (auto& o : outputs_) {
-    if (o->hasSurface()) return true;
-  }
-  return false;
-}
-
-bool Client::placeView(std::size_t index, Viewport& where) {
+bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   const Output& o = *views_[index];
   where = outputViewport(bounds_, o.place(), o.bufferScale);
   return true;
 }
 
-void Client::presentView(std::size_t index) {
+void WaylandRun::presentView(std::size_t index) {
   Output& o = *views_[index];
   if (egl_.swap(o)) {
     o.mustDraw = false;
@@ -300,7 +124,7 @@ void Client::presentView(std::size_t index) {
 
 // One turn of the schedule over every surface that is drawing. Milliseconds to wait before
 // the next turn.
-std::uint32_t Client::drawFrame(std::int64_t now) {
+std::uint32_t WaylandRun::drawFrame(std::int64_t now) {
   constexpr std::uint32_t kIdleWait = 100;  // no surface to draw on yet: only events to wait for
   views_.clear();
   bool mustDraw = keyed_;
@@ -320,7 +144,7 @@ std::uint32_t Client::drawFrame(std::int64_t now) {
   return 0;
 }
 
-int Client::runToTheEnd(RunCompanions& companions) {
+int WaylandRun::runToTheEnd(RunCompanions& companions) {
   if (!connection_.open()) return status() != 0 || !(connection_.ended() || stopsignals::requested()) ? 1 : 0;
   captureOutputs();
   if (ending()) return status();
@@ -381,7 +205,7 @@ int Client::runToTheEnd(RunCompanions& companions) {
   return status();
 }
 
-void Client::close() {
+void WaylandRun::close() {
   watchdog_.stop();
   // The texture belongs to the context: give it back while the context is current.
   if (egl_.makeCurrentAlone()) snapshotTexture.release();
@@ -396,10 +220,11 @@ void Client::close() {
   connection_.close();
 }
 
-}  // namespace
+}  // namespace waylandrun
 
 int runOnWayland(const RunOptions& options, RunCompanions& companions) {
+  using waylandrun::kProgram;
   if (options.showFps) std::fprintf(stderr, "%s: --fps: no frame-rate corner on Wayland yet\n", kProgram);
-  Client client(options);
+  waylandrun::WaylandRun client(options);
   return client.run(companions);
 }

@@ -118,17 +118,23 @@ def soak(runs, seed=None, report=print):
                         pass
     finally:
         rig.stop()
+    summarise(results, len(left), report, "stop soak")
+    return results, problems
+
+
+def summarise(results, left, report, title):
+    """One line per variant and the totals, as every soak of the program prints them."""
     for name, r in results.items():
         report(f"{name:14} runs {r['runs']:4}, hangs {r['hangs']}, bad exits {r['bad exits']}, "
                f"slowest stop {r['slowest'] * 1000:.0f} ms")
     total = sum(r["runs"] for r in results.values())
     hangs = sum(r["hangs"] for r in results.values())
     bad = sum(r["bad exits"] for r in results.values())
-    report(f"stop soak: {total} runs, {hangs} hangs, {bad} bad exits, {len(left)} processes left")
-    return results, problems
+    report(f"{title}: {total} runs, {hangs} hangs, {bad} bad exits, {left} processes left")
 
 
-def main():
+def run_main(soak):
+    """The command line of a soak: RUNS (default 60); non-zero exit on any problem."""
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 60
     _, problems = soak(runs)
     for line in problems:
@@ -137,4 +143,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_main(soak))

@@ -24,6 +24,7 @@ from pathlib import Path
 import gfharness as h
 import linuxharness as lh
 from gfsound import NullSink
+from stop_soak import run_main, summarise
 from waylandharness import Sway, our_pids, stop_group
 
 GONE_WITHIN = 1.0
@@ -110,23 +111,9 @@ def soak(runs, seed=None, report=print):
                     os.kill(pid, signal.SIGKILL)
     finally:
         rig.stop()
-    for name, r in results.items():
-        report(f"{name:10} runs {r['runs']:4}, hangs {r['hangs']}, bad exits {r['bad exits']}, "
-               f"slowest stop {r['slowest'] * 1000:.0f} ms")
-    total = sum(r["runs"] for r in results.values())
-    hangs = sum(r["hangs"] for r in results.values())
-    bad = sum(r["bad exits"] for r in results.values())
-    report(f"wayland stop soak: {total} runs, {hangs} hangs, {bad} bad exits, {left} processes left")
+    summarise(results, left, report, "wayland stop soak")
     return results, problems
 
 
-def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 60
-    _, problems = soak(runs)
-    for line in problems:
-        print(line)
-    return 1 if problems else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_main(soak))
