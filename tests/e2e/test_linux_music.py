@@ -52,6 +52,19 @@ class LinuxMusicTest(unittest.TestCase):
         self.assertIsNone(proc.poll(), proc.stderr.read().decode() if proc.poll() is not None else "")
         return proc
 
+    def start_in_window(self, region, *args):
+        """glassfall --window-id in a window of the test's at `region`, as XScreenSaver runs one
+        per monitor, once it draws there."""
+        window = lh.TestWindow(self.x, *region)
+        self.addCleanup(window.close)
+        before = self.x.screenshot().crop(*region)
+        proc = lh.start_glassfall(self.x, "--window-id", hex(window.id), *args, env=self.env)
+        self.addCleanup(lh.end, proc)
+        h.wait_until(lambda: proc.poll() is not None or self.x.screenshot().crop(*region).differs_from(before, 0.5),
+                     30, what="its picture in the window")
+        self.assertIsNone(proc.poll(), proc.stderr.read().decode() if proc.poll() is not None else "")
+        return proc
+
     def windows(self):
         r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Glassfall$"], env=self.x.env(),
                            capture_output=True, text=True, timeout=30)
@@ -192,8 +205,10 @@ __attribute__((constructor)) static void slow_start(void) {
     def test_of_two_processes_one_plays_and_the_other_takes_over_when_it_ends(self):
         rec = Recording(self.sink, OUT / "two_processes.wav")
         try:
-            first = self.start("--music", str(self.mp3))
-            second = self.start("--music", str(self.wav))
+            # Two monitors' processes under XScreenSaver, each in its window (own windows would be
+            # one overlay too many: the second would leave the screen to the first).
+            first = self.start_in_window((0, 0, 160, 120), "--music", str(self.mp3))
+            second = self.start_in_window((160, 0, 160, 120), "--music", str(self.wav))
             both = rec.seconds()
             self.record_on(rec, 3.0)
             code_first, first_end = self.terminate(first, rec)
