@@ -381,8 +381,10 @@ class Image:
         d = self.data
         table = bytes(1 if v < limit else 0 for v in range(256))
         marks = d.translate(table)
-        dark = sum(1 for i in range(0, len(marks), 3) if marks[i] and marks[i + 1] and marks[i + 2])
-        return dark / (self.width * self.height)
+        # One bit per pixel and channel, ANDed across the channels as big integers: this runs in
+        # C, so a check of a 4K view takes milliseconds instead of a second under load.
+        r, g, b = (int.from_bytes(marks[c::3], "little") for c in range(3))
+        return (r & g & b).bit_count() / (self.width * self.height)
 
     def mean_abs_diff(self, other):
         """Mean absolute difference per channel against a picture of the same size."""

@@ -187,8 +187,8 @@ class WaylandTest(unittest.TestCase):
             self.assertIsNone(proc.poll(), self.stderr_text())
             for name, mode, _, _ in (FIRST, SECOND):
                 view = self.sway.shot(name)
-                if name not in whole and uncut(view) and shaded_corner(view, desktops[name]) and \
-                        quadrants_upright(view, mode):
+                if name not in whole and shaded_corner(view, desktops[name]) and \
+                        quadrants_upright(view, mode) and uncut(view):
                     whole[name] = view
                     view.save(OUT / f"whole-{name}.png")
             return len(whole) == 2
@@ -223,7 +223,7 @@ class WaylandTest(unittest.TestCase):
         # The copy comes in the output's buffer orientation; the picture must stand as the user
         # saw it on every transform, the mirrored ones too.
         name, mode, _, _ = FIRST
-        self.addCleanup(self.sway.swaymsg, "output", name, "transform", "normal")
+        self.addCleanup(self.turn_back, name, mode)
         for transform in ("90", "180", "270", "flipped-90"):
             with self.subTest(transform):
                 self.sway.swaymsg("output", name, "transform", transform)
@@ -245,6 +245,14 @@ class WaylandTest(unittest.TestCase):
                 finally:
                     self.tearDown()  # a run a failed turn left goes before the next
                 self.assertEqual(proc.returncode, 0, self.stderr_text())
+
+    def turn_back(self, name, mode):
+        """The output upright again, and its wallpaper redrawn for it: a run started while the
+        old turn's buffer still shows would capture that."""
+        self.sway.swaymsg("output", name, "transform", "normal")
+        desktop = self.desktops[name]
+        h.wait_until(lambda: (lambda view: view.width == mode[0] and not view.differs_from(desktop, 1.0))(
+            self.sway.shot(name)), 20, interval=0.2, what=f"{name}'s wallpaper as it was")
 
     def test_a_second_start_leaves_the_screen_to_the_first(self):
         # Started at once, as an idle daemon firing twice: one overlay, and one key ends the run.
