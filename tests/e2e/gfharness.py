@@ -9,6 +9,7 @@ Pictures are read through ImageMagick into plain RGB bytes; comparisons are nume
 """
 
 import atexit
+import fcntl
 import json
 import operator
 import os
@@ -48,10 +49,29 @@ def wait_until(condition, timeout, interval=0.05, what="condition"):
 
 # --------------------------------------------------------------------------- session
 
+_reserved_displays = {}
+
+
 def _free_display():
+    """A display number no server holds and no other test process is about to take: two test
+    files run side by side, and a server makes its lock file only a moment after it starts. The
+    number stays reserved (a lock held on a file of ours) for this process's life."""
     for n in range(91, 160):
-        if not Path(f"/tmp/.X{n}-lock").exists() and not Path(f"/tmp/.X11-unix/X{n}").exists():
+        if Path(f"/tmp/.X{n}-lock").exists() or Path(f"/tmp/.X11-unix/X{n}").exists():
+            continue
+        if n in _reserved_displays:  # ours, and its server has gone
             return n
+        reservation = open(f"/tmp/.gf-display-{n}.reserved", "a")
+        try:
+            fcntl.flock(reservation, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            reservation.close()
+            continue
+        if Path(f"/tmp/.X{n}-lock").exists():  # taken between the look and the lock
+            reservation.close()
+            continue
+        _reserved_displays[n] = reservation
+        return n
     raise RuntimeError("no free X display number")
 
 

@@ -6,8 +6,8 @@
 
 namespace {
 
-const std::string kSong = "C:\\My Music\\night song.mp3";
-const std::string kWave = "C:\\My Music\\loop.wav";
+const std::string kDosSong = "C:\\My Music\\night song.mp3";
+const std::string kDosWave = "C:\\My Music\\loop.wav";
 
 struct KindCase {
   const char* file;
@@ -32,11 +32,11 @@ INSTANTIATE_TEST_SUITE_P(Endings, MusicFileKindTest,
     [](const ::testing::TestParamInfo<KindCase>& info) { return testnames::fromText(info.param.file); });
 
 TEST(Mp3Run, PlaysRestartsAfterItsEndAndClosesAtTheEnd) {
-  MusicRun run(2, kSong);
-  run.mm.mp3.audioFiles = {kSong};
+  MusicRun run(2, kDosSong);
+  run.mm.mp3.audioFiles = {kDosSong};
 
   EXPECT_EQ(run.steps(&MusicRun::load),
-            (Log{"open \"" + kSong + "\" type MPEGVideo Alias MP3Play", "play MP3Play"}));
+            (Log{"open \"" + kDosSong + "\" type MPEGVideo Alias MP3Play", "play MP3Play"}));
   EXPECT_TRUE(run.timers.timer1);
   EXPECT_FALSE(run.timers.timer2);
 
@@ -71,8 +71,8 @@ TEST(Mp3Run, FileThatDoesNotOpenIsRetriedQuietly) {
 }
 
 TEST(Mp3Run, FailedModeQueryIsNotTakenForTheEarlierPlaying) {
-  MusicRun run(2, kSong);
-  run.mm.mp3.audioFiles = {kSong};
+  MusicRun run(2, kDosSong);
+  run.mm.mp3.audioFiles = {kDosSong};
   run.load();
   EXPECT_TRUE(run.bgm.IsMp3Playing());
   run.mm.scripted["status MP3Play mode"] = {kErrInvalidDevice, ""};
@@ -81,7 +81,7 @@ TEST(Mp3Run, FailedModeQueryIsNotTakenForTheEarlierPlaying) {
 }
 
 TEST(Mp3Run, ModeReplyFillingTheWholeBufferIsReadWithinIt) {
-  MusicRun run(2, kSong);
+  MusicRun run(2, kDosSong);
   run.mm.scripted["status MP3Play mode"] = {0, "playing" + std::string(40, '!')};
   EXPECT_TRUE(run.bgm.IsMp3Playing());
   run.mm.scripted["status MP3Play mode"] = {0, "paused" + std::string(40, ' ')};
@@ -89,9 +89,9 @@ TEST(Mp3Run, ModeReplyFillingTheWholeBufferIsReadWithinIt) {
 }
 
 TEST(WavRun, LoopsAsAsyncSoundAndStopsAtTheEnd) {
-  MusicRun run(2, kWave);
-  EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs", "PlaySound " + kWave + " 11"}));
-  EXPECT_EQ(run.mm.loopingSound, kWave);
+  MusicRun run(2, kDosWave);
+  EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs", "PlaySound " + kDosWave + " 11"}));
+  EXPECT_EQ(run.mm.loopingSound, kDosWave);
   EXPECT_FALSE(run.timers.timer1);
   EXPECT_FALSE(run.timers.timer2);
   EXPECT_EQ(run.LastApiResult, 1);
@@ -101,15 +101,15 @@ TEST(WavRun, LoopsAsAsyncSoundAndStopsAtTheEnd) {
 
 // A damaged file plays nothing, rather than the system's default sound over and over.
 TEST(WavRun, ADamagedFileLoopsNoSystemSound) {
-  MusicRun run(2, kWave);
-  run.mm.unplayableSounds = {kWave};
+  MusicRun run(2, kDosWave);
+  run.mm.unplayableSounds = {kDosWave};
   run.load();
   EXPECT_EQ(run.mm.loopingSound, "");
 }
 
 // Without a wave device nothing plays; the end still sends its harmless stop.
 TEST(WavRun, NoWaveDeviceMeansSilence) {
-  MusicRun run(2, kWave);
+  MusicRun run(2, kDosWave);
   run.mm.waveDevices = 0;
   EXPECT_EQ(run.steps(&MusicRun::load), (Log{"waveOutGetNumDevs"}));
   EXPECT_EQ(run.mm.loopingSound, "");
@@ -130,7 +130,7 @@ TEST(WavRun, AliasLikeAndOverlongNamesGoOutUnchanged) {
 // Mode 0, unknown modes and files of other kinds make a run with no music at all.
 TEST(SilentRun, NoMusicNoTimersNoCommands) {
   const std::pair<std::int16_t, std::string> cases[] = {
-      {0, kSong}, {3, kSong}, {-1, kWave}, {2, "C:\\a\\song.wma"}, {2, "C:\\a\\loop.wave"}, {2, ""}};
+      {0, kDosSong}, {3, kDosSong}, {-1, kDosWave}, {2, "C:\\a\\song.wma"}, {2, "C:\\a\\loop.wave"}, {2, ""}};
   for (const auto& c : cases) {
     MusicRun run(c.first, c.second);
     run.load();

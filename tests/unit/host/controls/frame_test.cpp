@@ -12,11 +12,11 @@ using namespace controls;
 
 namespace {
 
-constexpr Colour kGrey = hex(0xD4D0C8);
+constexpr Colour kAmbientGrey = hex(0xD4D0C8);
 
 struct FrameSiteFake : FrameSite {
   RasterSurface surface{477, 173};
-  Colour ambient = kGrey;
+  Colour ambient = kAmbientGrey;
   double w = 7155, h = 2595;
   std::vector<std::string> changes;
   int draws = 0;
@@ -58,14 +58,14 @@ TEST(ColourArithmetic, SplitTakesTheValueAsSignedWithTruncatingDivision) {
 
 TEST(ColourArithmetic, BlendTruncatesTheQuotientBeforeMultiplying) {
   // The shadow colour: (channel / 100) * (100 - opacity).
-  EXPECT_EQ(blendColour(0, kGrey, 100, 50), rgb(100, 100, 100));
-  EXPECT_EQ(blendColour(0, kGrey, 100, 0), 0u);
+  EXPECT_EQ(blendColour(0, kAmbientGrey, 100, 50), rgb(100, 100, 100));
+  EXPECT_EQ(blendColour(0, kAmbientGrey, 100, 0), 0u);
   EXPECT_EQ(blendColour(0, hex(0xFFFFFF), 100, 100), rgb(200, 200, 200));
   EXPECT_EQ(blendColour(0, rgb(99, 60, 10), 100, 50), 0u);
   // The rings on #D4D0C8 at depth 5 move in whole quotients, not (d * i) / 5.
   const Colour rings[] = {rgb(100, 100, 100), rgb(122, 121, 120), rgb(144, 142, 140),
                           rgb(166, 163, 160), rgb(188, 184, 180), rgb(210, 205, 200)};
-  for (int i = 0; i <= 5; ++i) EXPECT_EQ(blendColour(rgb(100, 100, 100), kGrey, 5, i), rings[i]) << i;
+  for (int i = 0; i <= 5; ++i) EXPECT_EQ(blendColour(rgb(100, 100, 100), kAmbientGrey, 5, i), rings[i]) << i;
 }
 
 TEST(ColourArithmetic, TwipsToPixelsRoundsTwiceHalvesToEven) {
@@ -79,13 +79,13 @@ TEST(ColourArithmetic, TwipsToPixelsRoundsTwiceHalvesToEven) {
 
 TEST(DrawFrame, DialogFrameRingsAndBodyPixelExact) {
   RasterSurface s(477, 173);
-  drawFrame(s, look(477, 173, kGrey, 1, 7));
+  drawFrame(s, look(477, 173, kAmbientGrey, 1, 7));
   // Body (0,0)-(470,166): black outline, grey inside.
   EXPECT_EQ(s.at(0, 0), 0u);
   EXPECT_EQ(s.at(469, 165), 0u);
   EXPECT_EQ(s.at(469, 0), 0u);
   EXPECT_EQ(s.at(0, 165), 0u);
-  EXPECT_EQ(s.at(200, 80), kGrey);
+  EXPECT_EQ(s.at(200, 80), kAmbientGrey);
   // Ring i runs (14-i,14-i)-(470+i,166+i): its right column is x = 469+i, bottom row y = 165+i.
   for (int i = 1; i <= 7; ++i) {
     const Colour ring = rgb(100 + 16 * i, 100 + 15 * i, 100 + 14 * i);
@@ -95,9 +95,9 @@ TEST(DrawFrame, DialogFrameRingsAndBodyPixelExact) {
     EXPECT_EQ(s.at(469 + i, 14 - i), ring) << i;      // top of the right edge
   }
   // Above the right shadow edge and left of the bottom one: the background.
-  EXPECT_EQ(s.at(470, 6), kGrey);
-  EXPECT_EQ(s.at(476, 0), kGrey);
-  EXPECT_EQ(s.at(6, 172), kGrey);
+  EXPECT_EQ(s.at(470, 6), kAmbientGrey);
+  EXPECT_EQ(s.at(476, 0), kAmbientGrey);
+  EXPECT_EQ(s.at(6, 172), kAmbientGrey);
   EXPECT_EQ(s.at(470, 7), rgb(212, 205, 198));  // outermost ring's top edge, right of the body
   for (int y = 0; y < 173; ++y)
     for (int x = 0; x < 477; ++x) ASSERT_TRUE(s.exact(x, y)) << x << "," << y;
@@ -108,7 +108,7 @@ TEST(DrawFrame, DialogFrameRingsAndBodyPixelExact) {
 
 TEST(DrawFrame, OpacityAndDarkBackgrounds) {
   RasterSurface s(100, 60);
-  FrameLook l = look(100, 60, kGrey, 1, 5);
+  FrameLook l = look(100, 60, kAmbientGrey, 1, 5);
   l.shadowOpacity = 100;
   drawFrame(s, l);
   // Column 95 is ring 1; from a black shadow the quotients are -212/5, -208/5, -200/5.
@@ -161,7 +161,7 @@ TEST(DrawFrame, StyleTwoShowsOnlyTheBackgroundAndNoShadowBodyCoversAll) {
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 60; ++x) ASSERT_EQ(s.at(x, y), hex(0x336699));
 
-  FrameLook l = look(60, 40, kGrey, 1, 5);
+  FrameLook l = look(60, 40, kAmbientGrey, 1, 5);
   l.showShadow = false;
   l.fillColour = hex(0xFFFFFF);
   drawFrame(s, l);
@@ -178,7 +178,7 @@ TEST(DrawFrame, StyleTwoShowsOnlyTheBackgroundAndNoShadowBodyCoversAll) {
 
 TEST(DrawFrame, RoundedStyleUsesRoundRectWithTheCornerEllipse) {
   RasterSurface s(200, 100);
-  FrameLook l = look(200, 100, kGrey, 0, 5);
+  FrameLook l = look(200, 100, kAmbientGrey, 0, 5);
   l.cornerDepth = 12;
   drawFrame(s, l);
   std::vector<RasterCall> rr;
@@ -199,8 +199,8 @@ TEST(DrawFrame, RoundedStyleUsesRoundRectWithTheCornerEllipse) {
 
 TEST(DrawFrame, StoredDepthZeroDrawsLikeDepthTwo) {
   RasterSurface zero(80, 50), two(80, 50);
-  drawFrame(zero, look(80, 50, kGrey, 0, 0));
-  drawFrame(two, look(80, 50, kGrey, 0, 2));
+  drawFrame(zero, look(80, 50, kAmbientGrey, 0, 0));
+  drawFrame(two, look(80, 50, kAmbientGrey, 0, 2));
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 80; ++x) ASSERT_EQ(zero.at(x, y), two.at(x, y)) << x << "," << y;
   EXPECT_EQ(two.at(78, 25), rgb(156, 154, 150));  // ring 1 of 2
@@ -287,7 +287,7 @@ TEST(FrameControl, StoreKeepsOnlyChangedValuesAndReadingTakesThemUnclamped) {
   EXPECT_EQ(g.ShadowDepth(), 0);
   EXPECT_EQ(g.CornerDepth(), 99);
   EXPECT_FALSE(g.look().showShadow);
-  EXPECT_EQ(g.FillColour(), kGrey);  // colour defaults from the ambient back colour
+  EXPECT_EQ(g.FillColour(), kAmbientGrey);  // colour defaults from the ambient back colour
 }
 
 TEST(FrameControl, BackgroundFollowsTheAmbientColourUnlessBackColourIsSet) {
@@ -295,7 +295,7 @@ TEST(FrameControl, BackgroundFollowsTheAmbientColourUnlessBackColourIsSet) {
   FrameControl f(site);
   f.initProperties();
   f.setBackColour(hex(0x112233));
-  EXPECT_EQ(f.look().background, kGrey);
+  EXPECT_EQ(f.look().background, kAmbientGrey);
   site.ambient = hex(0x445566);
   f.ambientChanged("BackColor");
   EXPECT_EQ(site.surface.at(476, 0), hex(0x445566));
@@ -312,7 +312,7 @@ TEST(FrameControl, DialogInstanceWithStoredDepthSeven) {
   FrameControl f(site);
   f.readProperties(store);
   RasterSurface expected(477, 173);
-  drawFrame(expected, look(477, 173, kGrey, 1, 7));
+  drawFrame(expected, look(477, 173, kAmbientGrey, 1, 7));
   for (int y = 0; y < 173; ++y)
     for (int x = 0; x < 477; ++x) ASSERT_EQ(site.surface.at(x, y), expected.at(x, y));
 }
