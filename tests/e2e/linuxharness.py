@@ -23,7 +23,8 @@ sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
 BUILD = h.ROOT / "build" / "linux"
-GLASSFALL = BUILD / "bin" / "glassfall"
+# The program under test: this build's, or another one (the sanitized build's) named by the caller.
+GLASSFALL = Path(os.environ.get("GLASSFALL_PROGRAM") or BUILD / "bin" / "glassfall")
 GRABBER = "xscreensaver-getimage"
 # The visible half-height at the picture's distance is 6 x tan(9.5 deg): the whole piece covers
 # 1/1.00411 of the window, centred.

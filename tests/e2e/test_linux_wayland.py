@@ -27,7 +27,7 @@ sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
 from waylandharness import (FIRST, KEYBOARD_SETTLE, OUT, POINTER, SECOND, USER, Sway,  # noqa: E402
-                            missing_tools, our_pids, stop_group)
+                            missing_tools, our_pids, sanitizer_settings, stop_group)
 
 
 def near_shade(actual, expected, low=0.72):
@@ -407,7 +407,7 @@ class WaylandStartTest(unittest.TestCase):
 
     def env(self, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.folder),
-               "WAYLAND_DISPLAY": "wayland-mute"}
+               "WAYLAND_DISPLAY": "wayland-mute", **sanitizer_settings()}
         env.update(extra)
         return {k: v for k, v in env.items() if v is not None}
 
@@ -537,7 +537,7 @@ class WestonTest(unittest.TestCase):
 
     def env(self):
         return {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
-                "WAYLAND_DISPLAY": "wayland-gf"}
+                "WAYLAND_DISPLAY": "wayland-gf", **sanitizer_settings()}
 
     def start(self, argv, log):
         return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),

@@ -19,6 +19,14 @@ POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
 TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype", "weston", "weston-screenshooter")
 
 # Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
+SANITIZER_VARIABLES = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "LD_PRELOAD")
+
+
+def sanitizer_settings():
+    """A sanitized run's settings, for environments built from nothing."""
+    return {k: v for k, v in os.environ.items() if k in SANITIZER_VARIABLES}
+
+
 FIRST = ("HEADLESS-1", (1024, 768), (0, 0), 1)
 SECOND = ("HEADLESS-2", (1920, 1080), (1024, 0), 2)
 
@@ -69,6 +77,8 @@ class Sway:
     def env(self, wayland=True, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "USER": USER, "LOGNAME": USER,
                "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8"}
+        # A sanitized run's settings reach the program through the user change as well.
+        env.update(sanitizer_settings())
         if wayland:
             env["WAYLAND_DISPLAY"] = self.display()
             env["SWAYSOCK"] = self.socket()
