@@ -1,5 +1,6 @@
 #include "stop_signals.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -8,19 +9,22 @@
 namespace stopsignals {
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Set by the handler, read by the loop and by the watchdog's thread: a lock-free atomic is safe
+// in a handler and, unlike a volatile sig_atomic_t, between threads.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler may only touch lock-free atomics");
 int wakePipe[2] = {-1, -1};
 bool installed = false;
 
 void onStopSignal(int sig) {
   // A second request ends the program at once, the signal's own way, whatever it is doing.
-  if (stopRequested) {
+  if (stopRequested.load()) {
     signal(sig, SIG_DFL);
     raise(sig);
     return;
   }
   const int saved = errno;
-  stopRequested = 1;
+  stopRequested.store(true);
   const char byte = 1;
   // A full pipe already wakes the loop; the result does not matter.
   [[maybe_unused]] ssize_t n = write(wakePipe[1], &byte, 1);
@@ -43,12 +47,12 @@ bool install() {
   return installed;
 }
 
-bool requested() { return stopRequested != 0; }
+bool requested() { return stopRequested.load(); }
 
 int wakeDescriptor() { return wakePipe[0]; }
 
 void clearForTest() {
-  stopRequested = 0;
+  stopRequested.store(false);
   char buffer[64];
   while (wakePipe[0] >= 0 && read(wakePipe[0], buffer, sizeof buffer) > 0) {
   }

@@ -1,4 +1,4 @@
-"""Runs native e2e files against the program built with ASan and UBSan, and fails if any
+"""Runs native e2e files against the program built with ASan and UBSan (or with TSan), and fails if any
 sanitizer said anything, whatever the tests themselves saw: a report from a process a test
 killed, or one written after its exit code was read, still counts.
 
@@ -18,8 +18,22 @@ KEEP_LOADED = HERE.parents[1] / "build" / "linux" / "tests" / "bin" / "libgf_kee
 SUPPRESSIONS = HERE / "sanitizer_suppressions"
 
 
+def threads_sanitized(program):
+    """Whether the program is the ThreadSanitizer build (else ASan with UBSan)."""
+    linked = subprocess.run(["ldd", str(program)], capture_output=True, text=True).stdout
+    return "libtsan" in linked
+
+
 def sanitizer_env(program, reports):
     base = f"log_path={reports}/report:log_exe_name=1"
+    if threads_sanitized(program):
+        return dict(
+            os.environ,
+            GLASSFALL_PROGRAM=str(program),
+            LD_PRELOAD=str(KEEP_LOADED),
+            TSAN_OPTIONS=f"{base}:halt_on_error=1:second_deadlock_stack=1:"
+                         f"suppressions={SUPPRESSIONS / 'races.txt'}",
+        )
     return dict(
         os.environ,
         GLASSFALL_PROGRAM=str(program),
@@ -36,7 +50,7 @@ def main(argv):
     if len(argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
-    program, modules = Path(argv[1]), argv[2:]
+    program, modules = Path(argv[1]).resolve(), argv[2:]
     if not os.access(program, os.X_OK):
         print(f"{program}: not built (cmake --build --preset linux-asan builds it)", file=sys.stderr)
         return 1
