@@ -4,6 +4,14 @@
 
 #include "bitmap.h"
 
+bool rowsFit(std::int64_t width, std::int64_t height, std::int64_t stride, int pixelBytes, std::size_t size) {
+  if (width <= 0 || height <= 0 || pixelBytes <= 0 || stride < width * pixelBytes) return false;
+  // The last row is read only as far as its last pixel: its padding may be missing.
+  const std::uint64_t lastRow = std::uint64_t(width) * unsigned(pixelBytes);
+  if (lastRow > size) return false;
+  return std::uint64_t(height - 1) <= (size - lastRow) / std::uint64_t(stride);
+}
+
 PixelChannel::PixelChannel(std::uint32_t m) : mask(m) {
   if (m == 0) return;
   while (!(m & 1u)) {
@@ -51,6 +59,7 @@ bool convertScreenPixels(const ScreenPixels& in, HeldPicture& out) {
   if (in.bitsPerPixel != 16 && in.bitsPerPixel != 24 && in.bitsPerPixel != 32) return false;
   if (!in.data || in.width <= 0 || in.height <= 0) return false;
   if (in.bytesPerLine < std::int64_t(in.width) * pixelBytes) return false;
+  if (!rowsFit(in.width, in.height, in.bytesPerLine, pixelBytes, in.size)) return false;
   const PixelChannel red(in.redMask), green(in.greenMask), blue(in.blueMask);
   if (!red.usable() || !green.usable() || !blue.usable()) return false;
 

@@ -1,6 +1,7 @@
 // Pixels read back from the screen, turned into the layout the texture path takes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct ScreenPixels {
   std::uint32_t greenMask = 0;
   std::uint32_t blueMask = 0;
   const unsigned char* data = nullptr;
+  std::size_t size = 0;  // bytes at `data`: rows the sizes claim past them are not read
 };
 
 // Where one colour channel sits in a pixel (under `mask`), and its value brought to 8 bits.
@@ -31,6 +33,10 @@ struct PixelChannel {
   int bits = 0;
   std::uint32_t mask = 0;
 };
+
+// Whether `height` rows `stride` bytes apart, each `width` pixels of `pixelBytes`, lie within
+// `size` bytes; false for sizes that cannot be rows (none, or a stride shorter than a row).
+bool rowsFit(std::int64_t width, std::int64_t height, std::int64_t stride, int pixelBytes, std::size_t size);
 
 // A pixel of `bytes` bytes at `p`, most significant byte first or last.
 std::uint32_t readPixel(const unsigned char* p, int bytes, bool msbFirst);
@@ -52,5 +58,6 @@ class HeldPicture {
 
 // The screen as the user saw it becomes the desktop turned by 180 degrees, bottom row first:
 // the first stored row is the screen's top row read from right to left. False, leaving
-// `out` empty, for a format it cannot read, sizes that do not fit the data, or no memory.
+// `out` empty, for a format it cannot read, sizes that do not fit the data (rows reaching
+// past `size`), or no memory.
 bool convertScreenPixels(const ScreenPixels& in, HeldPicture& out);

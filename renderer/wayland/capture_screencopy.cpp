@@ -5,7 +5,10 @@
 namespace {
 
 void finish(Output& o, zwlr_screencopy_frame_v1* frame, bool ok) {
-  if (ok && o.capture) o.captured.data = static_cast<const unsigned char*>(o.capture->data);
+  if (ok && o.capture) {
+    o.captured.data = static_cast<const unsigned char*>(o.capture->data);
+    o.captured.size = o.capture->size;
+  }
   o.stage = OutputStage::captured;
   zwlr_screencopy_frame_v1_destroy(frame);
   o.frame = nullptr;

@@ -39,23 +39,20 @@ bool describeShmFormat(std::uint32_t format, int& bitsPerPixel, std::uint32_t& r
 }
 
 LayoutRect layoutBounds(const std::vector<LayoutRect>& outputs) {
-  LayoutRect bounds;
+  // Edges counted in 64 bits: the compositor's positions may lie anywhere an int reaches.
+  std::int64_t left = 0, top = 0, right = 0, bottom = 0;
   bool first = true;
   for (const LayoutRect& r : outputs) {
     if (r.width <= 0 || r.height <= 0) continue;
-    if (first) {
-      bounds = r;
-      first = false;
-      continue;
-    }
-    const int right = std::max(bounds.x + bounds.width, r.x + r.width);
-    const int bottom = std::max(bounds.y + bounds.height, r.y + r.height);
-    bounds.x = std::min(bounds.x, r.x);
-    bounds.y = std::min(bounds.y, r.y);
-    bounds.width = right - bounds.x;
-    bounds.height = bottom - bounds.y;
+    const std::int64_t rRight = std::int64_t(r.x) + r.width, rBottom = std::int64_t(r.y) + r.height;
+    left = first ? r.x : std::min<std::int64_t>(left, r.x);
+    top = first ? r.y : std::min<std::int64_t>(top, r.y);
+    right = first ? rRight : std::max(right, rRight);
+    bottom = first ? rBottom : std::max(bottom, rBottom);
+    first = false;
   }
-  return bounds;
+  if (first || right - left > INT_MAX || bottom - top > INT_MAX) return LayoutRect();
+  return LayoutRect{int(left), int(top), int(right - left), int(bottom - top)};
 }
 
 bool transformSwapsSides(std::uint32_t transform) { return (transform & 1) != 0; }
@@ -103,11 +100,11 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
     if (!c.data || c.width <= 0 || c.height <= 0 || c.logical.width <= 0 || c.logical.height <= 0) continue;
     if (!describeShmFormat(c.format, bitsPerPixel, r, g, b)) continue;
     const int bytes = bitsPerPixel / 8;
-    if (c.stride < std::int64_t(c.width) * bytes) continue;
+    if (!rowsFit(c.width, c.height, c.stride, bytes, c.size)) continue;
     const PixelChannel red(r), green(g), blue(b);
     // The output's place in picture pixels, clipped to the picture.
-    const std::int64_t left = std::int64_t(c.logical.x - bounds.x) * scale;
-    const std::int64_t top = std::int64_t(c.logical.y - bounds.y) * scale;
+    const std::int64_t left = (std::int64_t(c.logical.x) - bounds.x) * scale;
+    const std::int64_t top = (std::int64_t(c.logical.y) - bounds.y) * scale;
     const std::int64_t placeWidth = std::int64_t(c.logical.width) * scale;
     const std::int64_t placeHeight = std::int64_t(c.logical.height) * scale;
     // The copy as the user saw it: its sides swapped by a quarter turn.
@@ -148,6 +145,7 @@ bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& 
   in.greenMask = 0xff00;
   in.blueMask = 0xff;
   in.data = reinterpret_cast<const unsigned char*>(pixels.data());
+  in.size = pixels.size() * sizeof pixels[0];
   return convertScreenPixels(in, picture);
 }
 

@@ -51,6 +51,7 @@ struct OutputCapture {
   // turned from what the user sees.
   std::uint32_t transform = 0;
   const unsigned char* data = nullptr;
+  std::size_t size = 0;  // bytes at `data`; a copy whose rows reach past them is left out
 };
 
 // True for the transforms that swap an output's width and height (90 and 270, mirrored or not).
@@ -62,7 +63,8 @@ bool transformSwapsSides(std::uint32_t transform);
 void bufferPixelOf(std::uint32_t transform, std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
                    std::int64_t& bufferX, std::int64_t& bufferY);
 
-// The smallest rectangle around every output.
+// The smallest rectangle around every output; of no size when there is none, or when no
+// rectangle of int sides holds them all.
 LayoutRect layoutBounds(const std::vector<LayoutRect>& outputs);
 
 // The desktop over `bounds`, `scale` picture pixels per logical pixel: each capture resized

@@ -31,6 +31,9 @@ bool takePicture(XImage* image, unsigned long red, unsigned long green, unsigned
   pixels.greenMask = std::uint32_t(green);
   pixels.blueMask = std::uint32_t(blue);
   pixels.data = reinterpret_cast<const unsigned char*>(image->data);
+  // What XGetImage allocates for a Z-format image.
+  if (image->bytes_per_line > 0 && image->height > 0)
+    pixels.size = std::size_t(image->bytes_per_line) * std::size_t(image->height);
   const bool ok = convertScreenPixels(pixels, picture);
   XDestroyImage(image);
   return ok;

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the bitmap reader into tests/fuzz/corpus/ (kept in the repo)."""
+"""Writes the seed corpus of every fuzz target into tests/fuzz/corpus/<target>/ (kept in the repo).
+
+Files other than the seeds (the crash cases the fuzzer found, kept as regressions) are left alone."""
 
 import struct
 import sys
@@ -21,9 +23,8 @@ def bmp(info_block, pixels, magic=b"BM"):
         + info_block + pixels
 
 
-def main():
-    OUT.mkdir(exist_ok=True)
-    seeds = {
+def bitmap_seeds():
+    return {
         "valid_3x2_filled.bmp": mp.snapshot_bmp(mp.test_picture(3, 2)),
         "valid_5x3_zero_size.bmp": mp.snapshot_bmp(mp.test_picture(5, 3), size_field=False),
         "valid_1022x2_zero_size.bmp": mp.snapshot_bmp(mp.test_picture(1022, 2), size_field=False),
@@ -37,9 +38,115 @@ def main():
         "info_20_bytes.bmp": bmp(info(2, 2)[:20], bytes(16)),
         "not_bm.bmp": bmp(info(2, 2), bytes(16), magic=b"MB"),
     }
-    for name, data in seeds.items():
-        (OUT / name).write_bytes(data)
-    print(f"{len(seeds)} seeds in {OUT}")
+
+
+def u8(*values):
+    return bytes(v & 0xFF for v in values)
+
+
+def u32(*values):
+    return b"".join(struct.pack("<I", v & 0xFFFFFFFF) for v in values)
+
+
+def u64(v):
+    return struct.pack("<Q", v & 0xFFFFFFFFFFFFFFFF)
+
+
+def screen_pixels_seeds():
+    # flags (1 MSB first, 2 raw sizes, 4 raw stride, 8 raw masks), depth (0 16, 1 24, 2 32 bits),
+    # width-1, height-1, padding, mask preset, then the pixels.
+    def honest(flags, depth, w, h, pad, preset, cut=0):
+        bpp = (16, 24, 32)[depth]
+        size = (w * bpp // 8 + pad) * h - pad - cut
+        return u8(flags, depth, w - 1, h - 1, pad, preset) + bytes((i * 37) & 0xFF for i in range(size))
+    return {
+        "xrgb32_lsb_4x3.bin": honest(0, 2, 4, 3, 0, 0),
+        "rgb24_msb_5x2_padded.bin": honest(1, 1, 5, 2, 1, 0),
+        "rgb565_3x3.bin": honest(0, 0, 3, 3, 2, 2),
+        "rgb555_msb_2x2.bin": honest(1, 0, 2, 2, 0, 3),
+        "rgb30_2x2.bin": honest(0, 2, 2, 2, 4, 4),
+        "one_byte_short.bin": honest(0, 2, 4, 3, 0, 0, cut=1),
+        "raw_masks.bin": u8(8, 2, 1, 1, 0) + u32(0x3FF00000, 0xFFC00, 0x3FF) + bytes(range(16)),
+        "stride_lies.bin": u8(4, 2, 1, 1) + u64(1 << 62) + u8(0) + bytes(32),
+        "sizes_lie.bin": u8(2, 2) + u32(100000, 100000) + u8(0, 0) + bytes(64),
+        "depth_8.bin": u8(0, 3 + 4 * 34, 1, 1, 0, 0) + bytes(8),
+    }
+
+
+def desktop_picture_seeds():
+    # flags (1: the outputs' bounds), a transform and its test size, scale-1, copies, then each
+    # copy: how (1 raw place, 2 raw format, 4 raw transform, 8 y inverted, 16 raw size, 32 raw
+    # stride, 64 a buffer of any length), place, format index, transform, mode scale-1, padding.
+    def copy(x, y, w, h, fmt=1, transform=0, how=0, mode=0, pad=0):
+        return u8(how, x * 4, y * 4, w, h, fmt, transform, mode, pad)
+    head = lambda scale, n, transform=0: u8(1, transform, 3, 2, scale - 1, n)
+    return {
+        "one_output.bin": head(1, 1) + copy(0, 0, 4, 3) + bytes(range(64)),
+        "two_outputs_one_turned.bin": head(2, 2, 1) + copy(0, 0, 3, 2, mode=1) + copy(3, 0, 2, 3, transform=1, pad=4)
+        + bytes(range(255)),
+        "flipped_inverted_565.bin": head(1, 1, 5) + copy(0, 0, 3, 3, fmt=6, transform=5, how=8, pad=2) + bytes(range(40)),
+        "every_format.bin": head(1, 3, 7) + copy(0, 0, 2, 2, fmt=4) + copy(2, 0, 2, 2, fmt=7, transform=2)
+        + copy(0, 2, 4, 1, fmt=9) + bytes(range(128)),
+        "far_apart.bin": head(1, 2) + u8(1) + u32(0x7FFFFFF0, 0, 16, 16) + u8(1, 0, 0, 0)
+        + u8(1) + u32(-0x7FFFFFF0, 0, 16, 16) + u8(1, 0, 0, 0),
+        "stride_lies.bin": head(1, 1) + u8(32, 0, 0, 2, 2, 1, 0, 0) + u64(1 << 40) + bytes(16),
+        "buffer_short.bin": head(1, 1) + u8(64, 0, 0, 4, 4, 1, 0, 0, 0) + struct.pack("<H", 20) + bytes(20),
+        "sizes_lie.bin": head(1, 1) + u8(16, 0, 0, 2, 2, 1, 0) + u32(0x7FFFFFFF, 2) + u8(0) + bytes(16),
+    }
+
+
+def config_file_seeds():
+    return {
+        "example.conf": b"# music: a file, or the CD\nmusic = ~/Music/rain.mp3\ndelay = 33333\n",
+        "cd_track.conf": b"cd = yes\ntrack = 3\n\n  # indented comment\n",
+        "quoted_crlf.conf": b'music = "  spaced name.wav "\r\ncd = no\r\ntrack=0\r\n',
+        "bad_lines.conf": b"speed = 3\nno equals here\ntrack = 100\ndelay = -1\ncd = maybe\n= yes\nmusic=\n",
+        "later_wins.conf": b"music = a.mp3\ncd = on\nmusic = b.wav\ndelay = 10000000\ndelay = 10000001\n",
+        "odd_bytes.conf": b"music = a\0b.mp3\ntrack = 0x3\n\xef\xbb\xbfdelay = 1\nmusic = \"\n",
+    }
+
+
+def hack_options_seeds():
+    words = lambda *w: b"\0".join(w)
+    return {
+        "own_window.bin": words(b"", b"--window", b"--fps"),
+        "root_with_variable.bin": words(b"0x1a00003", b"-root", b"--delay", b"33333"),
+        "window_id.bin": words(b"", b"--window-id=0x1A00003", b"--music", b"--cd", b"--track=3"),
+        "music_cd.bin": words(b"", b"-music=~/a.mp3", b"-cd", b"-track", b"99", b"--wayland"),
+        "refused.bin": words(b"0x", b"--root", b"--window-id=4294967296", b"--track", b"100"),
+        "wayland_root.bin": words(b"", b"--wayland", b"--root"),
+        "help.bin": words(b"12", b"-h"),
+        "dangling.bin": words(b"", b"--delay"),
+    }
+
+
+def host_command_line_seeds():
+    return {
+        "quoted_preview.bin": b'"C:\\Program Files\\Glassfall.scr" /p 1234',
+        "bare_settings.bin": b"Glassfall.scr /c:5678",
+        "split_words.bin": b"Glassfall.SCR\0/s",
+        "lenient_handle.bin": b"x\0/p\0 &H1F 2.5e3",
+        "japanese.bin": "C:\\スクリーン.scr\0/\u3042 9".encode(),
+        "unterminated.bin": b'"C:\\no close /p 1',
+        "broken_utf8.bin": b"a\0\x80/\xc3\xa9x\0\xf0\x9f",
+    }
+
+
+def main():
+    targets = {
+        "bitmap": bitmap_seeds(),
+        "screen_pixels": screen_pixels_seeds(),
+        "desktop_picture": desktop_picture_seeds(),
+        "config_file": config_file_seeds(),
+        "hack_options": hack_options_seeds(),
+        "host_command_line": host_command_line_seeds(),
+    }
+    for target, seeds in targets.items():
+        folder = OUT / target
+        folder.mkdir(parents=True, exist_ok=True)
+        for name, data in seeds.items():
+            (folder / name).write_bytes(data)
+        print(f"{len(seeds)} seeds in {folder}")
 
 
 if __name__ == "__main__":

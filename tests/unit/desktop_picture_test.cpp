@@ -2,6 +2,7 @@
 // put where the output lies at the picture's scale, and each surface's view of its part.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct Copy {
     capture.stride = stride;
     capture.format = format;
     capture.data = data.data();
+    capture.size = data.size();
   }
   void set(int x, int y, int bytes, std::uint32_t value) {
     for (int b = 0; b < bytes; ++b) data[std::size_t(y) * capture.stride + x * bytes + b] = (value >> (8 * b)) & 0xff;
@@ -114,6 +116,22 @@ TEST(DesktopPicture, UpsideDownCopiesAndLayoutsAwayFromTheOrigin) {
   EXPECT_EQ(at(pixels, 2, 0, 1), 0x112233u);
 }
 
+TEST(DesktopPicture, OutputsAtTheEndsOfTheIntRange) {
+  const LayoutRect farRight = {INT_MAX - 10, 0, 10, 5};
+  const LayoutRect farLeft = {INT_MIN, 2, 10, 5};
+  const LayoutRect alone = layoutBounds({farRight});
+  EXPECT_EQ(alone.x, INT_MAX - 10);
+  EXPECT_EQ(alone.width, 10);
+  // No int width spans them: no size, so that no picture is made from wrapped edges.
+  EXPECT_LE(layoutBounds({farRight, farLeft}).width, 0);
+  EXPECT_LE(layoutBounds({{0, 0, 1, 1}, {INT_MAX - 5, 0, 10, 5}}).width, 0);
+  // A copy a whole int range left of the picture lies outside it, with nothing drawn.
+  Copy copy(farLeft, 10, 5, shmformat::kXrgb8888, 4, 0x00FFFFFF);
+  std::vector<std::uint32_t> pixels;
+  ASSERT_TRUE(composeDesktop({copy.capture}, {INT_MAX - 10, 0, 20, 5}, 1, pixels));
+  EXPECT_EQ(pixels, std::vector<std::uint32_t>(100, 0));
+}
+
 TEST(DesktopPicture, RefusesWhatCannotBeAPicture) {
   std::vector<std::uint32_t> pixels(3, 7);
   EXPECT_FALSE(composeDesktop({}, {0, 0, 0, 10}, 1, pixels));
@@ -126,6 +144,32 @@ TEST(DesktopPicture, RefusesWhatCannotBeAPicture) {
   copy.capture.stride = 4;
   ASSERT_TRUE(composeDesktop({copy.capture}, {0, 0, 2, 1}, 1, pixels));
   EXPECT_EQ(pixels, std::vector<std::uint32_t>(2, 0));
+}
+
+TEST(DesktopPicture, ACopyWhoseRowsReachPastItsBufferIsLeftOut) {
+  Copy copy({0, 0, 2, 2}, 2, 2, shmformat::kXrgb8888, 4, 0x00FFFFFF);
+  std::vector<std::uint32_t> pixels;
+  const OutputCapture whole = copy.capture;
+  struct Case {
+    const char* name;
+    void (*bend)(OutputCapture&);
+  };
+  const Case cases[] = {
+      {"one byte short", [](OutputCapture& c) { c.size = std::size_t(c.stride) + 7; }},
+      {"a stride past the buffer", [](OutputCapture& c) { c.stride = std::int64_t(1) << 40; }},
+      {"more rows than the buffer holds", [](OutputCapture& c) { c.height = 3; }},
+  };
+  for (const Case& c : cases) {
+    OutputCapture bent = whole;
+    c.bend(bent);
+    ASSERT_TRUE(composeDesktop({bent}, {0, 0, 2, 2}, 1, pixels)) << c.name;
+    EXPECT_EQ(pixels, std::vector<std::uint32_t>(4, 0)) << c.name;
+  }
+  // The last row's padding may be missing.
+  OutputCapture tight = whole;
+  tight.size = std::size_t(tight.stride) + 8;
+  ASSERT_TRUE(composeDesktop({tight}, {0, 0, 2, 2}, 1, pixels));
+  EXPECT_EQ(pixels, std::vector<std::uint32_t>(4, 0xFFFFFF));
 }
 
 TEST(DesktopPicture, ThePictureIsTheDesktopTurnedAsTheSceneTakesIt) {

@@ -79,6 +79,7 @@ TEST_P(ScreenPictureLayouts, BecomeTheSnapshotLayoutUpright) {
   ScreenPixels pixels;
   const std::vector<unsigned char> data = encode(l, width, height, pixels);
   pixels.data = data.data();
+  pixels.size = data.size();
 
   HeldPicture picture;
   ASSERT_TRUE(convertScreenPixels(pixels, picture));
@@ -114,10 +115,26 @@ INSTANTIATE_TEST_SUITE_P(
                       Layout{"rgb30_msb", 32, true, 0x3FF00000, 0x000FFC00, 0x000003FF, 4}),
     [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
+TEST(ScreenPicture, TheLastRowNeedsNoPadding) {
+  ScreenPixels pixels;
+  const std::vector<unsigned char> data = encode({"", 24, false, 0xFF0000, 0xFF00, 0xFF, 3}, 2, 2, pixels);
+  pixels.data = data.data();
+  pixels.size = data.size() - 3;
+  HeldPicture picture;
+  ASSERT_TRUE(convertScreenPixels(pixels, picture));
+  // Stored row 1 is screen row 1, its first pixel the rightmost one.
+  const Rgb c = colourAt(1, 1);
+  const unsigned char* px = picture.rows().data + 8;
+  EXPECT_EQ(px[0], c.b);
+  EXPECT_EQ(px[1], c.g);
+  EXPECT_EQ(px[2], c.r);
+}
+
 TEST(ScreenPicture, WhatCannotBeReadLeavesNoPicture) {
   ScreenPixels good;
   const std::vector<unsigned char> data = encode({"", 32, false, 0xFF0000, 0xFF00, 0xFF, 0}, 4, 4, good);
   good.data = data.data();
+  good.size = data.size();
   HeldPicture picture;
   ASSERT_TRUE(convertScreenPixels(good, picture));
 
@@ -132,6 +149,11 @@ TEST(ScreenPicture, WhatCannotBeReadLeavesNoPicture) {
       {"negative height", [](ScreenPixels& p) { p.height = -4; }},
       {"rows shorter than the width", [](ScreenPixels& p) { p.bytesPerLine = 15; }},
       {"no green", [](ScreenPixels& p) { p.greenMask = 0; }},
+      // Sizes that claim more rows than the buffer holds: refused, not read past its end.
+      {"last pixel past the data", [](ScreenPixels& p) { p.size -= 1; }},
+      {"no bytes at all", [](ScreenPixels& p) { p.size = 0; }},
+      {"a stride that leaps past the data", [](ScreenPixels& p) { p.bytesPerLine = std::int64_t(1) << 61; }},
+      {"a height the data does not hold", [](ScreenPixels& p) { p.height = 5; }},
       // Far beyond the limit: refused before anything is allocated or read.
       {"too large", [](ScreenPixels& p) {
          p.width = 100000;
