@@ -21,7 +21,9 @@ class StopTest(unittest.TestCase):
         self.addCleanup(lh.end, proc)
         h.wait_until(lambda: x.visible_window("Glassfall") or proc.poll() is not None, 30, what="the window")
         # Broken and moving: the loop is drawing, the music thread playing.
-        h.wait_until(lambda: lh.broken(x.screenshot()) or proc.poll() is not None, 20, what="the picture broken")
+        # (Drawn too: the window is all black until the first frame, which would pass for broken.)
+        h.wait_until(lambda: (lambda v: lh.broken(v) and lh.drawn(v))(x.screenshot()) or proc.poll() is not None,
+                     20, what="the picture broken")
         self.assertIsNone(proc.poll())
 
         # The test's own connection goes first: Xlib would end this process when the server goes.

@@ -349,7 +349,9 @@ class WaylandTest(unittest.TestCase):
         plays = sound.segments(gap=0.2)
         self.assertEqual(len(plays), 1, f"one unbroken sound: {plays}")
         start, stop = plays[0]
-        self.assertLess(start, heard_from + 0.5, "playing once the outputs are covered")
+        # The player starts with the cover; on a loaded machine its pipeline takes a moment to
+        # reach the sound server (0.7 s seen beside a Wine test), so the bound is loose.
+        self.assertLess(start, heard_from + 1.5, "playing once the outputs are covered")
         self.assertAlmostEqual(sound.frequency(start + 0.1, min(stop, end) - 0.1), 440, delta=5)
         self.assertLessEqual(stop, end + 0.5, "silence within 0.5 s of SIGTERM")
 
