@@ -65,8 +65,8 @@ def main(argv):
         for report in found:
             print(f"==== {report.name}", file=sys.stderr)
             print(report.read_text(errors="replace"), file=sys.stderr)
+        print(f"{len(found)} sanitizer report(s) from the program", file=sys.stderr)
         if found:
-            print(f"{len(found)} sanitizer report(s) from the program", file=sys.stderr)
             return 1
     return done.returncode
 
