@@ -26,24 +26,17 @@ def threads_sanitized(program):
 
 def sanitizer_env(program, reports):
     base = f"log_path={reports}/report:log_exe_name=1"
+    # The preload comes before the sanitizer's runtime in the library list, which is harmless here.
+    env = dict(os.environ, GLASSFALL_PROGRAM=str(program), LD_PRELOAD=str(KEEP_LOADED))
     if threads_sanitized(program):
-        return dict(
-            os.environ,
-            GLASSFALL_PROGRAM=str(program),
-            LD_PRELOAD=str(KEEP_LOADED),
-            TSAN_OPTIONS=f"{base}:halt_on_error=1:second_deadlock_stack=1:"
-                         f"suppressions={SUPPRESSIONS / 'races.txt'}",
-        )
-    return dict(
-        os.environ,
-        GLASSFALL_PROGRAM=str(program),
-        # The preload comes before ASan's runtime in the library list, which is harmless here.
-        LD_PRELOAD=str(KEEP_LOADED),
-        ASAN_OPTIONS=f"{base}:halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:"
-                     "verify_asan_link_order=0",
-        UBSAN_OPTIONS=f"{base}:halt_on_error=1:print_stacktrace=1",
-        LSAN_OPTIONS=f"suppressions={SUPPRESSIONS / 'leaks.txt'}:print_suppressions=0",
-    )
+        env["TSAN_OPTIONS"] = (f"{base}:halt_on_error=1:second_deadlock_stack=1:"
+                               f"suppressions={SUPPRESSIONS / 'races.txt'}")
+    else:
+        env["ASAN_OPTIONS"] = (f"{base}:halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:"
+                               "verify_asan_link_order=0")
+        env["UBSAN_OPTIONS"] = f"{base}:halt_on_error=1:print_stacktrace=1"
+        env["LSAN_OPTIONS"] = f"suppressions={SUPPRESSIONS / 'leaks.txt'}:print_suppressions=0"
+    return env
 
 
 def main(argv):

@@ -18,7 +18,6 @@ KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
 POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
 TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype", "weston", "weston-screenshooter")
 
-# Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
 SANITIZER_VARIABLES = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "LD_PRELOAD")
 
 
@@ -27,6 +26,7 @@ def sanitizer_settings():
     return {k: v for k, v in os.environ.items() if k in SANITIZER_VARIABLES}
 
 
+# Outputs of different sizes, the second at scale 2: (name, mode, logical position, scale).
 FIRST = ("HEADLESS-1", (1024, 768), (0, 0), 1)
 SECOND = ("HEADLESS-2", (1920, 1080), (1024, 0), 2)
 
