@@ -26,7 +26,7 @@ from gfsound import NullSink, Recording
 sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
-from waylandharness import (FIRST, KEYBOARD_SETTLE, OUT, POINTER, SECOND, USER, Sway,  # noqa: E402
+from waylandharness import (FIRST, KEYBOARD_SETTLE, OUT, OWNER_MARK, POINTER, SECOND, USER, Sway,  # noqa: E402
                             missing_tools, our_pids, sanitizer_settings, stop_group)
 
 
@@ -539,7 +539,7 @@ class WestonTest(unittest.TestCase):
 
     def env(self):
         return {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
-                "WAYLAND_DISPLAY": "wayland-gf", **sanitizer_settings()}
+                "WAYLAND_DISPLAY": "wayland-gf", **sanitizer_settings(), **OWNER_MARK}
 
     def start(self, argv, log):
         return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
