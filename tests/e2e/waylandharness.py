@@ -13,7 +13,9 @@ import gfharness as h
 import linuxharness as lh
 
 OUT = h.ROOT / "out" / "e2e" / "wayland"
-USER = "nobody"
+# The unprivileged user the compositors run as; a long run by hand may pick another
+# (GLASSFALL_E2E_USER), so that other test runs on the machine never meet its processes.
+USER = os.environ.get("GLASSFALL_E2E_USER") or "nobody"
 KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
 POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
 TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype", "weston", "weston-screenshooter")
