@@ -21,3 +21,10 @@ std::int64_t scaledLength(std::int64_t length, FractionalScale scale);
 // `outputScale` when the logical size is unknown or makes no sense.
 FractionalScale outputDensity(int modeWidth, int modeHeight, int logicalWidth, int logicalHeight, bool swapsSides,
                               int outputScale);
+
+// The scale to put the desktop picture together at over a `width` x `height` layout whose
+// finest output has `finest` pixels per logical pixel: `finest`, or just enough more that the
+// texture's first level (a picture side of n pixels becomes `levelSide(n)` texels, a power of
+// two rounded to the nearest) keeps at least a texel for every pixel of that output rather
+// than rounding down below it.
+FractionalScale pictureScaleFor(int width, int height, FractionalScale finest, int (*levelSide)(int));

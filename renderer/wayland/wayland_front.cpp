@@ -26,6 +26,7 @@
 #include "capture_kwin.h"
 #include "capture_screencopy.h"
 #include "frame_loop.h"
+#include "mipmap_chain.h"
 #include "posix_clock.h"
 #include "scene.h"
 #include "wayland_run.h"
@@ -102,8 +103,12 @@ void WaylandRun::composePicture() {
   if (bounds_.width <= 0) bounds_ = {0, 0, kDefaultWidth, kDefaultHeight};
   if (!captures.empty()) {
     std::vector<std::uint32_t> pixels;
-    if (!composeDesktop(captures, bounds_, pictureScale_, pixels) ||
-        !desktopPicture(pixels, bounds_, pictureScale_, picture_)) {
+    const FractionalScale finer = pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
+    // The finer picture where it fits within the picture limit, else the output's own scale.
+    const bool composed =
+        composeDesktop(captures, bounds_, finer, pixels) && desktopPicture(pixels, bounds_, finer, picture_);
+    if (!composed && !(composeDesktop(captures, bounds_, pictureScale_, pixels) &&
+                       desktopPicture(pixels, bounds_, pictureScale_, picture_))) {
       std::fprintf(stderr, "%s: the desktop is too large to picture: the pieces show untextured\n", kProgram);
     }
   }

@@ -6,6 +6,7 @@
 
 #include "desktop_picture.h"
 #include "fractional_scale.h"
+#include "mipmap_chain.h"
 
 TEST(FractionalScale, BufferSizesRoundHalfAwayFromZero) {
   struct Case {
@@ -91,4 +92,18 @@ TEST(FractionalScale, OutputsSideBySideMeetWithoutAGapAndViewsCoverEachToItsEdge
   EXPECT_EQ(whole.bottom, integer.bottom);
   EXPECT_EQ(whole.width, integer.width);
   EXPECT_EQ(whole.height, integer.height);
+}
+
+TEST(FractionalScale, ThePictureIsMadeFineEnoughThatItsTextureKeepsEveryPixel) {
+  // 2000 x 900 logical with a 1.5x output: 3000 x 1350 would round down to a 2048 x 1024
+  // texture; just fine enough that both sides round up to 4096 x 2048 instead.
+  const FractionalScale scale = pictureScaleFor(2000, 900, {180}, mipmap::nearestPowerOfTwo);
+  EXPECT_GE(mipmap::nearestPowerOfTwo(int(scaledLength(2000, scale))), 3000);
+  EXPECT_GE(mipmap::nearestPowerOfTwo(int(scaledLength(900, scale))), 1350);
+  EXPECT_LE(scale.n, 205);  // no finer than that needs
+  // Sizes whose powers of two already hold them keep the output's own scale.
+  EXPECT_EQ(pictureScaleFor(1984, 768, {240}, mipmap::nearestPowerOfTwo).n, 240);  // 3968 x 1536 -> 4096 x 2048
+  EXPECT_EQ(pictureScaleFor(1024, 768, {120}, mipmap::nearestPowerOfTwo).n, 120);  // 1024 x 768 -> 1024 x 1024
+  // Nothing to go by: the scale given.
+  EXPECT_EQ(pictureScaleFor(0, 900, {180}, mipmap::nearestPowerOfTwo).n, 180);
 }
