@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "kwin_image.h"
@@ -52,7 +54,7 @@ class KwinSession {
   KwinSession() : context_(g_main_context_new()) { g_main_context_push_thread_default(context_); }
   ~KwinSession() {
     if (bus_) {
-      g_dbus_connection_close_sync(bus_, nullptr, nullptr);
+      g_dbus_connection_close(bus_, nullptr, nullptr, nullptr);  // never waits on a bus that hangs
       g_object_unref(bus_);
     }
     g_main_context_pop_thread_default(context_);
@@ -61,7 +63,8 @@ class KwinSession {
   KwinSession(const KwinSession&) = delete;
   KwinSession& operator=(const KwinSession&) = delete;
 
-  // False when the wait ran out or a stop came first (the answer is then dropped with us).
+  // False when the wait ran out or a stop came first. The answer may still come, but is never
+  // looked at: every later wait shares the deadline and the stop, so none runs the context again.
   bool wait(Pending& pending, std::int64_t deadline) {
     while (!pending.result) {
       if (stopsignals::requested() || monotonicNow() >= deadline) return false;
@@ -160,15 +163,24 @@ KwinImageReply replyOf(GVariant* reply) {
   return r;
 }
 
-// `bytes` from the pipe into `into`, or fewer when it ends first; never more than asked.
+// `bytes` from the pipe into `into`, or fewer when it ends first; never more than asked, and
+// the buffer grows with what came, so a size that lies costs no memory it does not fill.
 void readPipe(int fd, std::uint64_t bytes, std::int64_t deadline, std::vector<unsigned char>& into) {
-  into.resize(std::size_t(bytes));
+  constexpr std::size_t kStep = std::size_t(16) << 20;
+  into.clear();
   std::size_t got = 0;
-  while (got < into.size() && !stopsignals::requested()) {
+  while (got < bytes && !stopsignals::requested()) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {stopsignals::wakeDescriptor(), POLLIN, 0}};
     const int ready = ::poll(fds, 2, millisecondsLeft(deadline));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0 || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) break;
+    if (into.size() == got) {
+      try {
+        into.resize(got + std::size_t(std::min<std::uint64_t>(kStep, bytes - got)));
+      } catch (const std::bad_alloc&) {
+        break;
+      }
+    }
     const ssize_t n = ::read(fd, into.data() + got, into.size() - got);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;
