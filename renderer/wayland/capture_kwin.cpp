@@ -213,7 +213,8 @@ bool captureThroughKwin(std::vector<std::unique_ptr<Output>>& outputs, std::int6
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&options, "{sv}", "native-resolution", g_variant_new_boolean(TRUE));
     GVariant* reply = kwin.call(kPath, kInterface, "CaptureScreen",
-                                g_variant_new("(sa{sv}h)", o->connector.c_str(), &options, 0), ends[1], deadline, error);
+                                g_variant_new("(sa{sv}h)", o->connector.c_str(), &options, 0), ends[1], deadline,
+                                error);
     std::string why;
     if (reply) {
       const KwinImageReply shape = replyOf(reply);

@@ -89,7 +89,8 @@ void coverOutput(const Globals& globals, Output& output, SurfaceEvents& events, 
   // Drawn at the output's own pixel size: sharp on a 2x output, and on a 1.5x one once the
   // compositor says so (until then at the integer scale it gives the output).
   if (globals.fractionalScale && globals.viewporter) {
-    output.fractionalScale = wp_fractional_scale_manager_v1_get_fractional_scale(globals.fractionalScale, output.surface);
+    output.fractionalScale =
+        wp_fractional_scale_manager_v1_get_fractional_scale(globals.fractionalScale, output.surface);
     wp_fractional_scale_v1_add_listener(output.fractionalScale, &kFractionalListener, owner);
     output.viewport = wp_viewporter_get_viewport(globals.viewporter, output.surface);
   }

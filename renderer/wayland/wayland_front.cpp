@@ -103,7 +103,8 @@ void WaylandRun::composePicture() {
   if (bounds_.width <= 0) bounds_ = {0, 0, kDefaultWidth, kDefaultHeight};
   if (!captures.empty()) {
     std::vector<std::uint32_t> pixels;
-    const FractionalScale finer = pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
+    const FractionalScale finer =
+        pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
     // The finer picture where it fits within the picture limit, else the output's own scale.
     const bool composed =
         composeDesktop(captures, bounds_, finer, pixels) && desktopPicture(pixels, bounds_, finer, picture_);

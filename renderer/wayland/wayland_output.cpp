@@ -87,7 +87,8 @@ void outputDone(void* data, wl_output*) {
 void outputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Output*>(data)->scale = factor; }
 void outputName(void* data, wl_output*, const char* name) { static_cast<Output*>(data)->connector = name ? name : ""; }
 void outputText(void*, wl_output*, const char*) {}
-const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone, outputScale, outputName, outputText};
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
+                                            outputScale,    outputName, outputText};
 
 void xdgOutputPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
   auto* o = static_cast<Output*>(data);

@@ -47,7 +47,8 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
   auto* s = static_cast<State*>(data);
   if (std::strcmp(interface, kde_output_device_v2_interface.name) == 0 && version >= 2) {
     auto* d = new Device;
-    d->device = static_cast<kde_output_device_v2*>(wl_registry_bind(registry, name, &kde_output_device_v2_interface, 2));
+    d->device =
+        static_cast<kde_output_device_v2*>(wl_registry_bind(registry, name, &kde_output_device_v2_interface, 2));
     kde_output_device_v2_add_listener(d->device, &kDeviceListener, d);
     s->devices.push_back(d);
   } else if (std::strcmp(interface, kde_output_management_v2_interface.name) == 0) {
