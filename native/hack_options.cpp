@@ -139,7 +139,10 @@ std::string hackUsage(const char* programName) {
       "  --window-id ID    draw into the window ID (0x1a00003 or decimal)\n"
       "  --wayland         cover every output of the Wayland compositor ($WAYLAND_DISPLAY);\n"
       "                    chosen by itself when $WAYLAND_DISPLAY is set and $DISPLAY is not.\n"
-      "                    Any key but g, r and s, moving the pointer or a button ends it\n"
+      "                    Any key but g, r and s, moving the pointer or a button ends it.\n"
+      "                    The desktop's picture: wlr-screencopy where offered, else KWin's\n"
+      "                    screenshots (KDE Plasma, for the program its desktop entry names),\n"
+      "                    else none (plain shards)\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
       ", about 60 frames/s;\n"

@@ -10,6 +10,8 @@ struct zwlr_layer_shell_v1;
 struct zwlr_screencopy_manager_v1;
 struct zxdg_output_manager_v1;
 struct xdg_wm_base;
+struct wp_fractional_scale_manager_v1;
+struct wp_viewporter;
 
 // What the registry announces that is more than a singleton to bind.
 class RegistryEvents {
@@ -32,6 +34,9 @@ struct Globals {
   zwlr_screencopy_manager_v1* screencopy = nullptr;
   zxdg_output_manager_v1* xdgOutputs = nullptr;
   xdg_wm_base* wmBase = nullptr;
+  // Both or neither used: a fractional scale is drawn through a viewport.
+  wp_fractional_scale_manager_v1* fractionalScale = nullptr;
+  wp_viewporter* viewporter = nullptr;
 };
 
 class Connection {

@@ -3,7 +3,10 @@
 //      without layer-shell a fullscreen xdg_toplevel per output (overlay_surface)
 //  [x] picture: each output copied through wlr-screencopy into wl_shm before anything shows
 //      (capture_screencopy), turned back from the output's transform, put together into one
-//      desktop picture; no capture protocol: untextured pieces
+//      desktop picture; without it KWin's screenshots on the session bus (capture_kwin); with
+//      neither: untextured pieces
+//  [x] fractional scales (wp_fractional_scale_v1 + wp_viewporter): buffers of the output's
+//      own pixel size, the picture as fine as the finest output
 //  [x] one scene for the whole layout, each surface showing its output's part of it at the
 //      output's buffer scale (one frame schedule, one picture, one texture, one GL context)
 //  [x] outputs plugged in (surface within a second, black where no picture was taken) and
@@ -11,7 +14,7 @@
 //      while its output stays; a run with no surface left ends
 //  [x] ends: a key other than g, r, s; the pointer moved or a button; SIGTERM/SIGINT; the
 //      compositor gone (exit 0); a protocol error (exit 1); a drawing loop stuck for 3 s
-//  [ ] ext-image-copy-capture, fractional scale, the --fps corner (no font here)
+//  [ ] ext-image-copy-capture, the --fps corner (no font here)
 #include "wayland_front.h"
 
 #include <unistd.h>
@@ -20,8 +23,10 @@
 #include <memory>
 #include <vector>
 
+#include "capture_kwin.h"
 #include "capture_screencopy.h"
 #include "frame_loop.h"
+#include "mipmap_chain.h"
 #include "posix_clock.h"
 #include "scene.h"
 #include "wayland_run.h"
@@ -57,7 +62,10 @@ WaylandRun::WaylandRun(const RunOptions& options)
 void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
   if (!g.screencopy) {
-    std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
+    // KDE Plasma: no capture protocol, but KWin's screenshots on the session bus.
+    if (!captureThroughKwin(outputs_, monotonicNow() + kCaptureTimeout, kProgram) && !ending()) {
+      std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
+    }
     return;
   }
   for (auto& o : outputs_) {
@@ -84,7 +92,8 @@ void WaylandRun::composePicture() {
   for (auto& o : outputs_) {
     if (o->stage == OutputStage::announced) continue;
     places.push_back(o->place());
-    if (o->scale > pictureScale_) pictureScale_ = o->scale;
+    // As fine as the finest output: every pixel of a 1.5x or 2x copy reaches the picture.
+    if (o->density().n > pictureScale_.n) pictureScale_ = o->density();
     if (o->captured.data) {
       o->captured.logical = o->place();
       captures.push_back(o->captured);
@@ -94,13 +103,19 @@ void WaylandRun::composePicture() {
   if (bounds_.width <= 0) bounds_ = {0, 0, kDefaultWidth, kDefaultHeight};
   if (!captures.empty()) {
     std::vector<std::uint32_t> pixels;
-    if (!composeDesktop(captures, bounds_, pictureScale_, pixels) ||
-        !desktopPicture(pixels, bounds_, pictureScale_, picture_)) {
+    const FractionalScale finer =
+        pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
+    // The finer picture where it fits within the picture limit, else the output's own scale.
+    const bool composed =
+        composeDesktop(captures, bounds_, finer, pixels) && desktopPicture(pixels, bounds_, finer, picture_);
+    if (!composed && !(composeDesktop(captures, bounds_, pictureScale_, pixels) &&
+                       desktopPicture(pixels, bounds_, pictureScale_, picture_))) {
       std::fprintf(stderr, "%s: the desktop is too large to picture: the pieces show untextured\n", kProgram);
     }
   }
   for (auto& o : outputs_) {
     o->capture.reset();
+    o->copied.clear();
     o->captured.data = nullptr;
   }
   pictureRows_ = picture_.rows();
@@ -109,7 +124,7 @@ void WaylandRun::composePicture() {
 
 bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   const Output& o = *views_[index];
-  where = outputViewport(bounds_, o.place(), o.bufferScale);
+  where = outputViewport(bounds_, o.place(), o.drawScale());
   return true;
 }
 
@@ -177,7 +192,7 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
   FrameDriverOptions driving;
   driving.frequency = kNanosecondsPerSecond;
   driving.delay = std::int64_t(options_.delayMicroseconds) * 1000;
-  const Viewport view = outputViewport(bounds_, first->place(), first->bufferScale);
+  const Viewport view = outputViewport(bounds_, first->place(), first->drawScale());
   ::placeView(view.left, view.bottom, view.width, view.height);
   driver_.init(driving, view.width, view.height, &pictureRows_, monotonicNow());
   driving_ = true;

@@ -47,6 +47,16 @@ LayoutRect Output::place() const {
   return r;
 }
 
+FractionalScale Output::density() const {
+  if (!haveLogicalSize) return FractionalScale{(scale > 0 ? scale : 1) * kScaleDenominator};
+  return outputDensity(modeWidth, modeHeight, logical.width, logical.height, transformSwapsSides(transform), scale);
+}
+
+FractionalScale Output::drawScale() const {
+  if (preferredScale > 0 && viewport) return FractionalScale{preferredScale};
+  return FractionalScale{bufferScale * kScaleDenominator};
+}
+
 namespace {
 
 void described(Output& o) {
@@ -75,8 +85,10 @@ void outputDone(void* data, wl_output*) {
   described(*o);
 }
 void outputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Output*>(data)->scale = factor; }
+void outputName(void* data, wl_output*, const char* name) { static_cast<Output*>(data)->connector = name ? name : ""; }
 void outputText(void*, wl_output*, const char*) {}
-const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone, outputScale, outputText, outputText};
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
+                                            outputScale,    outputName, outputText};
 
 void xdgOutputPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
   auto* o = static_cast<Output*>(data);
@@ -91,8 +103,12 @@ void xdgOutputSize(void* data, zxdg_output_v1*, std::int32_t width, std::int32_t
   o->haveLogicalSize = true;
 }
 void xdgOutputDone(void* data, zxdg_output_v1*) { described(*static_cast<Output*>(data)); }
+void xdgOutputName(void* data, zxdg_output_v1*, const char* name) {
+  auto* o = static_cast<Output*>(data);
+  if (o->connector.empty() && name) o->connector = name;  // wl_output's own name, where it gave one, is the same
+}
 void xdgOutputText(void*, zxdg_output_v1*, const char*) {}
-const zxdg_output_v1_listener kXdgOutputListener = {xdgOutputPosition, xdgOutputSize, xdgOutputDone, xdgOutputText,
+const zxdg_output_v1_listener kXdgOutputListener = {xdgOutputPosition, xdgOutputSize, xdgOutputDone, xdgOutputName,
                                                     xdgOutputText};
 
 }  // namespace
@@ -112,6 +128,7 @@ void releaseOutput(Output& output) {
   if (output.frame) zwlr_screencopy_frame_v1_destroy(output.frame);
   output.frame = nullptr;
   output.capture.reset();
+  output.copied.clear();
   if (output.xdgOutput) zxdg_output_v1_destroy(output.xdgOutput);
   output.xdgOutput = nullptr;
   if (output.output) {

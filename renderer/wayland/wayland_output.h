@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "desktop_picture.h"
 
@@ -18,6 +20,8 @@ struct zwlr_screencopy_frame_v1;
 struct zwlr_layer_surface_v1;
 struct xdg_surface;
 struct xdg_toplevel;
+struct wp_fractional_scale_v1;
+struct wp_viewport;
 
 // Where an output is in its life with us. The capture stages come only before the run shows;
 // an output announced later goes from described straight to covered.
@@ -59,6 +63,8 @@ struct Output {
   wl_shm* shm = nullptr;  // where its copy is made
   std::uint32_t name = 0;
   wl_output* output = nullptr;
+  std::string connector;  // the compositor's name for it ("DP-1"), when it tells
+
   zxdg_output_v1* xdgOutput = nullptr;
   OutputStage stage = OutputStage::announced;
   int scale = 1;
@@ -76,6 +82,7 @@ struct Output {
   zwlr_screencopy_frame_v1* frame = nullptr;
   std::unique_ptr<CaptureBuffer> capture;
   OutputCapture captured;
+  std::vector<unsigned char> copied;  // a copy read from a pipe rather than made in wl_shm (KWin)
 
   // Our surface over it.
   wl_surface* surface = nullptr;
@@ -86,12 +93,21 @@ struct Output {
   EGLSurface eglSurface = EGL_NO_SURFACE;
   int width = 0;  // logical, as the compositor configured the surface
   int height = 0;
-  int bufferScale = 1;
+  int bufferScale = 1;  // the integer scale drawn at until the compositor prefers a fractional one
+  int preferredScale = 0;  // 120ths, from wp_fractional_scale_v1; 0 before it says
+  wp_fractional_scale_v1* fractionalScale = nullptr;
+  wp_viewport* viewport = nullptr;
   int timesClosed = 0;
   bool mustDraw = true;  // shown nothing yet, or resized
 
   // Its rectangle in the layout, logical pixels.
   LayoutRect place() const;
+  // Its pixels per logical pixel (mode over logical size): the picture's scale over it.
+  FractionalScale density() const;
+  // The scale our surface is drawn at, and its buffer's size at that scale.
+  FractionalScale drawScale() const;
+  int bufferWidth() const { return int(scaledLength(width, drawScale())); }
+  int bufferHeight() const { return int(scaledLength(height, drawScale())); }
   bool hasSurface() const { return stage == OutputStage::covered || stage == OutputStage::configured ||
                                    stage == OutputStage::drawing; }
 };
