@@ -211,9 +211,19 @@ class SwayIdleTest(IdleChecks, unittest.TestCase):
             os.kill(pid, signal.SIGKILL)
         h.wait_until(lambda: not our_pids(), 5, what="our processes gone")
 
-    def test_it_names_the_compositors_idle_protocol(self):
-        self.idle(60)
-        self.assertIn("waiting for 60 s of idle (KDE's idle protocol)", self.said())
+    def test_it_names_its_idle_source_and_a_second_one_leaves_the_session_to_it(self):
+        first = self.idle(600)
+        self.assertIn("waiting for 600 s of idle (KDE's idle protocol)", self.said())
+        log = open(self.folder / "second.log", "w+")
+        self.addCleanup(log.close)
+        second = self.rig.client([str(lh.GLASSFALL), "--idle", "600"], stdout=log)
+        self.addCleanup(stop_group, second)
+        h.wait_until(lambda: second.poll() is not None, 20, what="the second idle mode leaving")
+        self.assertEqual(second.returncode, 0)
+        log.seek(0)
+        self.assertIn("another glassfall --idle already waits in this session", log.read())
+        self.assertIsNone(first.poll())
+        self.assertEqual(len(self.waiting()), 1)
 
 
 class FakeCompositor:
