@@ -9,7 +9,6 @@ are left in out/e2e/idle/.
 """
 
 import os
-import pwd
 import shutil
 import signal
 import socket
@@ -28,23 +27,33 @@ import linuxharness as lh
 sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
-from waylandharness import (FIRST, POINTER, USER, Sway, missing_tools, our_pids, sanitizer_settings,  # noqa: E402
-                            stop_group)
+from waylandharness import FIRST, POINTER, Sway, missing_tools, sanitizer_settings, stop_group  # noqa: E402
 
 OUT = h.ROOT / "out" / "e2e" / "idle"
 INHIBITOR = lh.BUILD / "tests" / "bin" / "idle_inhibitor"
 IDLE = 2  # seconds of no input that start a run
 
 
-def glassfall_processes(uid):
-    """{pid: parent} of the user's glassfall processes."""
-    return {pid: ppid for pid, ppid, comm, owner in lh.processes() if comm == "glassfall" and owner == uid}
+def glassfall_processes(runtime):
+    """{pid: parent} of the glassfall processes of the session whose runtime folder is `runtime`
+    (other sessions may run on the machine beside this one)."""
+    mark = f"XDG_RUNTIME_DIR={runtime}".encode()
+    found = {}
+    for pid, ppid, comm, _ in lh.processes():
+        if comm != "glassfall":
+            continue
+        try:
+            if mark in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
+                found[pid] = ppid
+        except OSError:
+            pass
+    return found
 
 
 class IdleChecks:
     """The idle mode's checks over a compositor. A class mixing them in sets `rig` (client(argv,
-    stdout), shot(output)), `output` (the name of an output to look at) and `uid` (the user its
-    clients run as), and gives input through wiggle()."""
+    stdout), shot(output), runtime (its clients' XDG_RUNTIME_DIR)) and `output` (the name of an
+    output to look at), and gives input through wiggle()."""
 
     # ---- what the rig gives
 
@@ -75,12 +84,12 @@ class IdleChecks:
 
     def waiting(self):
         """The waiting process: the glassfall no glassfall started."""
-        found = glassfall_processes(self.uid)
+        found = glassfall_processes(self.rig.runtime)
         return [pid for pid, parent in found.items() if parent not in found]
 
     def runs(self):
         """Runs: the glassfall processes the waiting one started."""
-        found = glassfall_processes(self.uid)
+        found = glassfall_processes(self.rig.runtime)
         return [pid for pid, parent in found.items() if parent in found]
 
     def wait_run(self, proc, timeout=30):
@@ -159,14 +168,16 @@ class IdleChecks:
                 if moment == "running":
                     self.wait_run(proc)
                     self.wait_covered(proc, "before-sigterm.png")
-                [pid] = self.waiting()
+                waiting = self.waiting()
+                self.assertEqual(len(waiting), 1, glassfall_processes(self.rig.runtime))
+                pid = waiting[0]
                 sent = time.monotonic()
                 os.kill(pid, signal.SIGTERM)
                 h.wait_until(lambda: proc.poll() is not None, 10, what=f"the idle mode ended ({moment})")
                 # A run ends within a second of its SIGTERM; the waiting process waits for it.
                 self.assertLess(time.monotonic() - sent, 3.0)
                 self.assertEqual(proc.returncode, 0, self.said())
-                self.assertEqual(glassfall_processes(self.uid), {})
+                self.assertEqual(glassfall_processes(self.rig.runtime), {})
 
 
 def require_rig():
@@ -190,7 +201,6 @@ class SwayIdleTest(IdleChecks, unittest.TestCase):
         cls.folder = Path(tempfile.mkdtemp(prefix="gf-idle-"))
         cls.rig = Sway(cls.folder)
         cls.output, size = FIRST[0], FIRST[1]
-        cls.uid = pwd.getpwnam(USER).pw_uid
         path = cls.folder / "wallpaper.png"
         path.write_bytes(mp.png_bytes(mp.test_picture(*size)))
         os.chmod(path, 0o644)
@@ -207,9 +217,13 @@ class SwayIdleTest(IdleChecks, unittest.TestCase):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
     def tearDown(self):
-        for pid in our_pids():
-            os.kill(pid, signal.SIGKILL)
-        h.wait_until(lambda: not our_pids(), 5, what="our processes gone")
+        # Runs stand in process groups of their own: a run left behind is ended by its id.
+        for pid in glassfall_processes(self.rig.runtime):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        h.wait_until(lambda: not glassfall_processes(self.rig.runtime), 5, what="our processes gone")
 
     def test_it_names_its_idle_source_and_a_second_one_leaves_the_session_to_it(self):
         first = self.idle(600)
