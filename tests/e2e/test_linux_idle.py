@@ -1,8 +1,9 @@
 """`glassfall --idle SECONDS` on a headless sway 1.7 (KDE's idle protocol): the run starts after
 that long without input, real input (the virtual pointer) ends it, and only the next stretch
 without input starts it again; an idle inhibitor held by a window of ours keeps it away; SIGTERM
-ends the waiting process and its run. And, without a rig: what it says where it cannot wait
-(X11, no idle protocol, the compositor gone, bad seconds).
+ends the waiting process and its run. GNOME's source against a stand-in for GNOME's idle monitor
+on a bus of our own. And, without a rig: what it says where it cannot wait (X11, no idle
+protocol, the compositor gone, bad seconds).
 
 The checks are written over a rig (`IdleChecks`): a class gives them its compositor. Screenshots
 are left in out/e2e/idle/.
@@ -31,6 +32,7 @@ from waylandharness import FIRST, POINTER, Sway, missing_tools, sanitizer_settin
 
 OUT = h.ROOT / "out" / "e2e" / "idle"
 INHIBITOR = lh.BUILD / "tests" / "bin" / "idle_inhibitor"
+FAKE_MUTTER = lh.BUILD / "tests" / "bin" / "fake_mutter"
 IDLE = 2  # seconds of no input that start a run
 
 
@@ -251,8 +253,8 @@ class FakeCompositor:
         self.server.bind(str(self.path))
         self.server.listen(4)
         self.globals = globals_
-        self.conn = None
-        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.conns = []
+        self.thread = threading.Thread(target=self.accept, daemon=True)
         self.thread.start()
 
     @staticmethod
@@ -264,12 +266,20 @@ class FakeCompositor:
         data = text.encode() + b"\0"
         return struct.pack("<I", len(data)) + data + b"\0" * (-len(data) % 4)
 
-    def serve(self):
+    def accept(self):
         try:
-            self.conn, _ = self.server.accept()
+            while True:
+                conn, _ = self.server.accept()
+                self.conns.append(conn)
+                threading.Thread(target=self.serve, args=(conn,), daemon=True).start()
+        except OSError:
+            pass
+
+    def serve(self, conn):
+        try:
             data = b""
             while True:
-                chunk = self.conn.recv(4096)
+                chunk = conn.recv(4096)
                 if not chunk:
                     return
                 data += chunk
@@ -282,23 +292,22 @@ class FakeCompositor:
                     if obj == 1 and opcode == 1:  # wl_display.get_registry
                         registry = struct.unpack("<I", body)[0]
                         for name, (interface, version) in enumerate(self.globals, 1):
-                            self.conn.sendall(self.message(registry, 0, struct.pack("<I", name) +
+                            conn.sendall(self.message(registry, 0, struct.pack("<I", name) +
                                                            self.string(interface) + struct.pack("<I", version)))
                     elif obj == 1 and opcode == 0:  # wl_display.sync: done, then the id is free
                         callback = struct.unpack("<I", body)[0]
-                        self.conn.sendall(self.message(callback, 0, struct.pack("<I", 1)) +
+                        conn.sendall(self.message(callback, 0, struct.pack("<I", 1)) +
                                           self.message(1, 1, struct.pack("<I", callback)))
         except OSError:
             pass
 
     def close(self):
-        for s in (self.conn, self.server):
-            if s:
-                try:
-                    s.shutdown(socket.SHUT_RDWR)
-                except OSError:
-                    pass
-                s.close()
+        for s in (*self.conns, self.server):
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            s.close()
         self.thread.join(5)
 
 
@@ -361,6 +370,99 @@ class IdleStartTest(unittest.TestCase):
         lines = self.finish(proc, 10)
         self.assertEqual(proc.returncode, 1)
         self.assertEqual(lines, ["glassfall: ext-idle-notify: the Wayland compositor went away: the idle mode ends"])
+
+
+class GnomeIdleTest(unittest.TestCase):
+    """The GNOME source over a bus of our own: our stand-in for GNOME's idle monitor and session
+    manager (tests/e2e/support/fake_mutter) on a private dbus-daemon, beside a compositor that
+    offers no idle protocol. Its runs end at once (that compositor cannot be drawn on); each says
+    so in a line, which is how they are counted."""
+
+    RUN_LINE = "offers no wl_compositor or wl_shm"
+
+    def setUp(self):
+        if not FAKE_MUTTER.exists():
+            raise RuntimeError(f"{FAKE_MUTTER} is not built")
+        self.folder = Path(tempfile.mkdtemp(prefix="gf-gnome-"))
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        address = f"unix:path={self.folder}/bus"
+        daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", f"--address={address}"],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  start_new_session=True)
+        self.addCleanup(lambda: (daemon.kill(), daemon.wait()))
+        h.wait_until(lambda: (self.folder / "bus").exists(), 10, what="the bus")
+        self.env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.folder),
+                    "DBUS_SESSION_BUS_ADDRESS": address, "WAYLAND_DISPLAY": "wayland-fake", **sanitizer_settings()}
+        self.compositor = FakeCompositor(self.folder, [("wl_seat", 1)])
+        self.addCleanup(self.compositor.close)
+        self.mutter = subprocess.Popen([str(FAKE_MUTTER)], env=self.env, stdin=subprocess.PIPE,
+                                       stdout=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: (self.mutter.kill(), self.mutter.wait(), self.mutter.stdin.close(),
+                                 self.mutter.stdout.close()))
+        self.calls = []
+        threading.Thread(target=lambda: self.calls.extend(iter(self.mutter.stdout.readline, "")), daemon=True).start()
+        for name in ("org.gnome.Mutter.IdleMonitor", "org.gnome.SessionManager"):
+            self.wait_call(f"owned {name}")
+
+    def wait_call(self, line, count=1, timeout=15):
+        h.wait_until(lambda: [c.strip() for c in self.calls].count(line) >= count, timeout, what=f"'{line}'")
+
+    def tell(self, word):
+        done = sum(1 for c in self.calls if c.strip() == f"done {word}")
+        self.mutter.stdin.write(word + "\n")
+        self.mutter.stdin.flush()
+        self.wait_call(f"done {word}", done + 1)
+
+    def idle(self):
+        self.log_path = self.folder / "idle.log"
+        log = open(self.log_path, "w")
+        self.addCleanup(log.close)
+        proc = subprocess.Popen([str(lh.GLASSFALL), "--idle", "300"], env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=log, start_new_session=True)
+        self.addCleanup(lambda: proc.poll() is None and (os.killpg(proc.pid, signal.SIGKILL), proc.wait()))
+        h.wait_until(lambda: "waiting for" in self.said() or proc.poll() is not None, 20, what="the idle mode waiting")
+        self.assertIn("waiting for 300 s of idle (GNOME's idle monitor)", self.said())
+        return proc
+
+    def said(self):
+        return self.log_path.read_text()
+
+    def runs(self):
+        return self.said().count(self.RUN_LINE)
+
+    def test_watches_inhibitor_runs_and_the_monitor_leaving(self):
+        proc = self.idle()
+        self.wait_call("AddIdleWatch 300000")
+        self.wait_call("GetIdletime")
+        self.tell("inhibit")
+        self.tell("idle")
+        self.wait_call("AddUserActiveWatch")
+        # Asked on idle and again 5 s later, still held: no run all that while.
+        h.wait_until(lambda: self.runs() or [c.strip() for c in self.calls].count("IsInhibited 8") >= 2, 20,
+                     what="the inhibitor asked twice")
+        self.assertEqual(self.runs(), 0, self.said())
+        self.tell("release")
+        h.wait_until(lambda: self.runs() == 1, 20, what="the run once the inhibitor went")
+        # The run ended with the user still idle: the next one only after activity and idle.
+        self.tell("active")
+        self.tell("idle")
+        h.wait_until(lambda: self.runs() == 2, 20, what="the run after activity and idle")
+        self.assertIsNone(proc.poll(), self.said())
+        self.tell("leave")
+        proc.wait(10)
+        self.assertEqual(proc.returncode, 1)
+        self.assertEqual(self.said().splitlines()[-1],
+                         "glassfall: GNOME's idle monitor: it left the session bus: the idle mode ends")
+
+    def test_sigterm_ends_it_with_0_and_lets_its_watches_go(self):
+        proc = self.idle()
+        self.tell("idle")
+        h.wait_until(lambda: self.runs() == 1, 20, what="the run on idle")
+        proc.send_signal(signal.SIGTERM)
+        proc.wait(10)
+        self.assertEqual(proc.returncode, 0, self.said())
+        self.wait_call("RemoveWatch idle")
+        self.wait_call("RemoveWatch active")
 
 
 if __name__ == "__main__":
