@@ -54,8 +54,10 @@ def glassfall_processes(runtime):
 
 class IdleChecks:
     """The idle mode's checks over a compositor. A class mixing them in sets `rig` (client(argv,
-    stdout), shot(output), runtime (its clients' XDG_RUNTIME_DIR)) and `output` (the name of an
-    output to look at), and gives input through wiggle()."""
+    stdout): a program run as the session's user and owned by the rig; run(*argv): one run to its
+    end; shot(output): the output's pixels; runtime: the clients' XDG_RUNTIME_DIR), `output` (an
+    output to look at) and `desktop` (its picture with nothing of ours on it), and `folder` for
+    logs; a rig without the wlr virtual pointer gives its own wiggle()."""
 
     # ---- what the rig gives
 
