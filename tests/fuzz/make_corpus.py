@@ -117,6 +117,8 @@ def hack_options_seeds():
         "wayland_root.bin": words(b"", b"--wayland", b"--root"),
         "help.bin": words(b"12", b"-h"),
         "dangling.bin": words(b"", b"--delay"),
+        "idle.bin": words(b"", b"--idle", b"240", b"--music=-x.mp3", b"--fps"),
+        "idle_refused.bin": words(b"", b"--idle=86401", b"--root", b"-idle", b"0"),
     }
 
 
