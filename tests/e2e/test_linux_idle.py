@@ -1,4 +1,5 @@
-"""`glassfall --idle SECONDS` on a headless sway 1.7 (KDE's idle protocol): the run starts after
+"""`glassfall --idle SECONDS` on a headless sway 1.7 (KDE's idle protocol) and a headless KWin
+5.27 (ext-idle-notify): the run starts after
 that long without input, real input (the virtual pointer) ends it, and only the next stretch
 without input starts it again; an idle inhibitor held by a window of ours keeps it away; SIGTERM
 ends the waiting process and its run. GNOME's source against a stand-in for GNOME's idle monitor
@@ -28,6 +29,7 @@ import linuxharness as lh
 sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
+import kwinharness  # noqa: E402
 from waylandharness import FIRST, POINTER, Sway, missing_tools, sanitizer_settings, stop_group  # noqa: E402
 
 OUT = h.ROOT / "out" / "e2e" / "idle"
@@ -242,6 +244,45 @@ class SwayIdleTest(IdleChecks, unittest.TestCase):
         self.assertIn("another glassfall --idle already waits in this session", log.read())
         self.assertIsNone(first.poll())
         self.assertEqual(len(self.waiting()), 1)
+
+
+class KWinIdleTest(IdleChecks, unittest.TestCase):
+    """KWin 5.27 offers ext-idle-notify, which honours idle inhibitors; input comes through its
+    fake input (granted to the rig's helper)."""
+
+    @classmethod
+    def setUpClass(cls):
+        require_rig()
+        if kwinharness.missing_tools():
+            raise RuntimeError("not installed or not built: " + ", ".join(kwinharness.missing_tools()))
+        OUT.mkdir(parents=True, exist_ok=True)
+        cls.folder = Path(tempfile.mkdtemp(prefix="gf-kwinidle-"))
+        cls.rig = kwinharness.KWin(cls.folder, lh.GLASSFALL)
+        cls.output, size = kwinharness.FIRST[0], kwinharness.FIRST[1]
+        path = cls.folder / "wallpaper.png"
+        path.write_bytes(mp.png_bytes(mp.test_picture(*size)))
+        cls.rig.client(["swaybg", "-o", cls.output, "-i", str(path), "-m", "stretch"])
+        picture = h.picture_image(mp.test_picture(*size))
+        h.wait_until(lambda: not cls.rig.shot(cls.output).differs_from(picture, 3.0), 30, interval=0.2,
+                     what="the wallpaper")
+        cls.desktop = cls.rig.shot(cls.output)
+        cls.desktop.save(OUT / "kwin-desktop.png")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.rig.stop()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    tearDown = SwayIdleTest.tearDown
+
+    def wiggle(self, seconds):
+        done = self.rig.run(str(kwinharness.HELPER), "wiggle", str(seconds), timeout=seconds + 30)
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
+        return float(done.stdout.decode().split()[-1])
+
+    def test_it_waits_through_ext_idle_notify(self):
+        self.idle(600)
+        self.assertIn("waiting for 600 s of idle (ext-idle-notify)", self.said())
 
 
 class FakeCompositor:

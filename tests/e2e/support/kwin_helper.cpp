@@ -4,6 +4,11 @@
 //
 //   kwin_helper layout NAME SCALE X Y [NAME SCALE X Y]...
 //   kwin_helper key CODE...        (evdev key codes, each pressed and released)
+//   kwin_helper wiggle SECONDS     (the pointer moved as a hand does, then a pixel to and fro
+//                                   every 100 ms for that long; prints the monotonic time of
+//                                   the last motion)
+#include <time.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
 #include <cstdio>
@@ -104,11 +109,45 @@ int keys(wl_display* display, State& s, int argc, char** argv) {
   return wl_display_roundtrip(display) >= 0 ? 0 : 1;
 }
 
+double nowSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+int wiggle(wl_display* display, State& s, int argc, char** argv) {
+  if (!s.fakeInput || argc != 1) {
+    std::fprintf(stderr, "kwin_helper: %s\n", s.fakeInput ? "wiggle takes SECONDS" : "KWin offers this program no fake input");
+    return 2;
+  }
+  org_kde_kwin_fake_input_authenticate(s.fakeInput, "Glassfall tests", "moving the pointer in the tests");
+  // A seat without a pointer gains one with the fake device: clients need a moment to bind it.
+  wl_display_roundtrip(display);
+  usleep(300000);
+  for (int i = 0; i < 10; ++i) {
+    org_kde_kwin_fake_input_pointer_motion(s.fakeInput, wl_fixed_from_int(6), wl_fixed_from_int(4));
+    wl_display_flush(display);
+    usleep(10000);
+  }
+  const double end = nowSeconds() + std::atof(argv[0]);
+  double last = 0;
+  for (int i = 0; nowSeconds() < end; ++i) {
+    // Taken before the motion leaves: the compositor cannot have seen it earlier.
+    last = nowSeconds();
+    org_kde_kwin_fake_input_pointer_motion(s.fakeInput, wl_fixed_from_int(i % 2 ? -1 : 1), 0);
+    wl_display_flush(display);
+    usleep(100000);
+  }
+  if (wl_display_roundtrip(display) < 0) return 1;
+  std::printf("%.3f\n", last);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: kwin_helper layout NAME SCALE X Y ... | key CODE...\n");
+    std::fprintf(stderr, "usage: kwin_helper layout NAME SCALE X Y ... | key CODE... | wiggle SECONDS\n");
     return 2;
   }
   wl_display* display = wl_display_connect(nullptr);
@@ -125,7 +164,8 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const int status = command == "layout" ? layout(display, s, argc - 2, argv + 2)
                      : command == "key"  ? keys(display, s, argc - 2, argv + 2)
-                                         : 2;
+                     : command == "wiggle" ? wiggle(display, s, argc - 2, argv + 2)
+                                           : 2;
   wl_display_disconnect(display);  // the process ends here: what it bound goes with it
   return status;
 }
