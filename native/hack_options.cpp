@@ -139,7 +139,9 @@ std::string hackUsage(const char* programName) {
       "  --window-id ID    draw into the window ID (0x1a00003 or decimal)\n"
       "  --wayland         cover every output of the Wayland compositor ($WAYLAND_DISPLAY);\n"
       "                    chosen by itself when $WAYLAND_DISPLAY is set and $DISPLAY is not.\n"
-      "                    Any key but g, r and s, moving the pointer or a button ends it\n"
+      "                    Any key but g, r and s, moving the pointer or a button ends it.\n"
+      "                    The desktop is copied through ext-image-copy-capture, else\n"
+      "                    wlr-screencopy; with neither the pieces show untextured\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
       ", about 60 frames/s;\n"

@@ -8,6 +8,8 @@
 
 struct zwlr_layer_shell_v1;
 struct zwlr_screencopy_manager_v1;
+struct ext_image_copy_capture_manager_v1;
+struct ext_output_image_capture_source_manager_v1;
 struct zxdg_output_manager_v1;
 struct xdg_wm_base;
 
@@ -30,6 +32,8 @@ struct Globals {
   wl_shm* shm = nullptr;
   zwlr_layer_shell_v1* layerShell = nullptr;
   zwlr_screencopy_manager_v1* screencopy = nullptr;
+  ext_image_copy_capture_manager_v1* imageCopy = nullptr;
+  ext_output_image_capture_source_manager_v1* outputSources = nullptr;
   zxdg_output_manager_v1* xdgOutputs = nullptr;
   xdg_wm_base* wmBase = nullptr;
 };

@@ -1,8 +1,9 @@
 // Wayland/EGL front-end of the native program `glassfall` (--wayland): the run.
 //  [x] every output: a layer-shell surface on the overlay layer, all edges, keyboard focus;
 //      without layer-shell a fullscreen xdg_toplevel per output (overlay_surface)
-//  [x] picture: each output copied through wlr-screencopy into wl_shm before anything shows
-//      (capture_screencopy), turned back from the output's transform, put together into one
+//  [x] picture: each output copied into wl_shm before anything shows, through
+//      ext-image-copy-capture where offered (capture_image_copy), else wlr-screencopy
+//      (capture_screencopy); turned back from the copy's transform, put together into one
 //      desktop picture; no capture protocol: untextured pieces
 //  [x] one scene for the whole layout, each surface showing its output's part of it at the
 //      output's buffer scale (one frame schedule, one picture, one texture, one GL context)
@@ -11,7 +12,7 @@
 //      while its output stays; a run with no surface left ends
 //  [x] ends: a key other than g, r, s; the pointer moved or a button; SIGTERM/SIGINT; the
 //      compositor gone (exit 0); a protocol error (exit 1); a drawing loop stuck for 3 s
-//  [ ] ext-image-copy-capture, fractional scale, the --fps corner (no font here)
+//  [ ] fractional scale, the --fps corner (no font here)
 #include "wayland_front.h"
 
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture_image_copy.h"
 #include "capture_screencopy.h"
 #include "frame_loop.h"
 #include "posix_clock.h"
@@ -56,12 +58,18 @@ WaylandRun::WaylandRun(const RunOptions& options)
 // are waited for: one announced meanwhile is covered black with the rest.
 void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
-  if (!g.screencopy) {
+  const CaptureSource source = chooseCaptureSource(g.imageCopy, g.outputSources, g.screencopy);
+  if (source == CaptureSource::none) {
     std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
     return;
   }
   for (auto& o : outputs_) {
-    if (o->stage == OutputStage::described) requestScreencopy(g.screencopy, g.shm, *o);
+    if (o->stage != OutputStage::described) continue;
+    if (source == CaptureSource::imageCopy) {
+      requestImageCopy(g.imageCopy, g.outputSources, g.shm, *o);
+    } else {
+      requestScreencopy(g.screencopy, g.shm, *o);
+    }
   }
   const std::int64_t deadline = monotonicNow() + kCaptureTimeout;
   for (;;) {
@@ -73,7 +81,11 @@ void WaylandRun::captureOutputs() {
     if (!connection_.dispatch(int(left / 1000000) + 1)) break;
   }
   for (auto& o : outputs_) {
-    if (o->stage == OutputStage::capturing) o->stage = OutputStage::captured;  // given up
+    if (o->stage != OutputStage::capturing) continue;
+    // Given up: its copy let go, so that a late answer can neither write into the buffer nor
+    // take the output back from a later stage.
+    o->stage = OutputStage::captured;
+    cancelCapture(*o);
   }
 }
 
