@@ -54,9 +54,9 @@ class CompositorTest(unittest.TestCase):
             self.pictures[n] = h.picture_image(picture)
             self.specs[n] = output_spec(mode, place, scale, path)
 
-    def compositor(self, *outputs, capture="ext"):
+    def compositor(self, *outputs, capture="ext", specs=None):
         folder = Path(tempfile.mkdtemp(prefix="comp-", dir=self.folder))
-        self.comp = TestCompositor(folder, [self.specs[n] for n in outputs], capture)
+        self.comp = TestCompositor(folder, specs or [self.specs[n] for n in outputs], capture)
         self.addCleanup(self.comp.stop)
         return self.comp
 
@@ -75,8 +75,9 @@ class CompositorTest(unittest.TestCase):
         self.assertIsNone(proc.poll(), self.stderr_text())
 
     def whole(self, n, view):
-        mode = (FIRST, SECOND)[n - 1][0]
-        return view is not None and shaded_corner(view, self.pictures[n]) and quadrants_upright(view, mode)
+        picture = self.pictures[n]
+        return view is not None and shaded_corner(view, picture) and \
+            quadrants_upright(view, (picture.width, picture.height))
 
     def wait_whole(self, proc, n, timeout=SHOW):
         """Output n shows its part of the picture whole: it stands for 1.4 s of every cycle."""
@@ -133,6 +134,33 @@ class CompositorTest(unittest.TestCase):
         h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended by a key")
         self.assertEqual(proc.returncode, 0, self.stderr_text())
         h.wait_until(lambda: not comp.left(), 5, what="no process of ours left")
+
+    def test_a_turned_and_a_mirrored_output_show_the_desktop_as_it_stood(self):
+        # The copies come in each output's buffer orientation, with the frame's transform: 90 on
+        # the first, flipped-270 on the second (wl_output's 1 and 7); each user sees the sides of
+        # its mode swapped.
+        outputs = (((1024, 768), (0, 0), 1, 1), ((1920, 1080), (768, 0), 2, 7))
+        specs = []
+        for n, (mode, place, scale, transform) in enumerate(outputs, 1):
+            picture = wallpaper((mode[1], mode[0]))
+            path = self.folder / f"turned-{n}.ppm"
+            path.write_bytes(mp.ppm_bytes(picture))
+            self.pictures[n] = h.picture_image(picture)
+            specs.append(output_spec(mode, place, scale, path, transform))
+        comp = self.compositor(specs=specs)
+        proc = self.glassfall()
+        seen = set()
+
+        def each_whole():
+            self.running(proc)
+            for n in (1, 2):
+                view = comp.shot(n)
+                if n not in seen and self.whole(n, view):
+                    seen.add(n)
+                    view.save(OUT / f"turned-whole-{n}.png")
+            return len(seen) == 2
+        h.wait_until(each_whole, SHOW, interval=0.02, what="each turned output's part of the picture, upright")
+        self.end_by_sigterm(proc)
 
     def test_a_failed_capture_leaves_that_output_untextured_the_other_shows_its_picture(self):
         comp = self.compositor(1, 2)

@@ -173,9 +173,10 @@ def our_pids():
 COMPOSITOR = Path(os.environ.get("GLASSFALL_TEST_COMPOSITOR") or lh.BUILD / "tests" / "bin" / "test_compositor")
 
 
-def output_spec(mode, place, scale, picture=None):
-    """An output as the test compositor's command line and `add` take it."""
-    spec = f"{mode[0]}x{mode[1]}+{place[0]}+{place[1]}@{scale}"
+def output_spec(mode, place, scale, picture=None, transform=0):
+    """An output as the test compositor's command line and `add` take it: `mode` in the buffer's
+    orientation, `picture` what the user sees, `transform` wl_output's."""
+    spec = f"{mode[0]}x{mode[1]}+{place[0]}+{place[1]}@{scale}/{transform}"
     return f"{spec}={picture}" if picture else spec
 
 

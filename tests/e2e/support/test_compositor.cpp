@@ -10,7 +10,11 @@
 // each output's capture a known picture (a P6 PPM named on the command line, else a generated
 // gradient). No renderer, no input devices, no xdg-shell.
 //
-//   test_compositor [--capture ext|screencopy|both|none] --output WxH+X+Y[@SCALE][=PICTURE.ppm] ...
+//   test_compositor [--capture ext|screencopy|both|none] --output WxH+X+Y[@SCALE[/TRANSFORM]][=PICTURE.ppm] ...
+//
+// WxH is the mode, in the buffer's orientation; PICTURE is what the user sees on the output (so
+// H x W when TRANSFORM, a wl_output transform, turns it a quarter), turned here into the
+// buffer's orientation for its captures.
 //
 // The capture protocols offered: ext-image-copy-capture alone unless told (wlr-screencopy, the
 // program's older path, on request).
@@ -37,6 +41,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -80,6 +85,30 @@ void generatedPicture(Output& o) {
   }
 }
 
+// The picture turned from what the user sees into the output's buffer: mirrored first when the
+// transform says so, then turned a quarter counter-clockwise as many times as it says.
+Rgb toBuffer(Rgb image, int transform) {
+  auto at = [](Rgb& im, int x, int y) { return &im.data[(std::size_t(y) * im.width + x) * 3]; };
+  if (transform & 4) {
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width / 2; ++x) std::swap_ranges(at(image, x, y), at(image, x, y) + 3,
+                                                                 at(image, image.width - 1 - x, y));
+    }
+  }
+  for (int turn = 0; turn < (transform & 3); ++turn) {
+    Rgb turned;
+    turned.width = image.height;
+    turned.height = image.width;
+    turned.data.resize(image.data.size());
+    // A quarter counter-clockwise: the right-hand column becomes the top row.
+    for (int y = 0; y < turned.height; ++y) {
+      for (int x = 0; x < turned.width; ++x) std::copy_n(at(image, image.width - 1 - y, x), 3, at(turned, x, y));
+    }
+    image = std::move(turned);
+  }
+  return image;
+}
+
 void outputRelease(wl_client*, wl_resource* resource) { wl_resource_destroy(resource); }
 const struct wl_output_interface kOutputImpl = {outputRelease};
 
@@ -88,8 +117,7 @@ void bindOutput(wl_client* client, void* data, std::uint32_t version, std::uint3
   ++o->bound;
   wl_resource* r = wl_resource_create(client, &wl_output_interface, int(version), id);
   wl_resource_set_implementation(r, &kOutputImpl, o, nullptr);
-  wl_output_send_geometry(r, o->x, o->y, 0, 0, WL_OUTPUT_SUBPIXEL_UNKNOWN, "Glassfall", "Test",
-                          WL_OUTPUT_TRANSFORM_NORMAL);
+  wl_output_send_geometry(r, o->x, o->y, 0, 0, WL_OUTPUT_SUBPIXEL_UNKNOWN, "Glassfall", "Test", o->transform);
   wl_output_send_mode(r, WL_OUTPUT_MODE_CURRENT | WL_OUTPUT_MODE_PREFERRED, o->width, o->height, 60000);
   if (version >= WL_OUTPUT_SCALE_SINCE_VERSION) wl_output_send_scale(r, o->scale);
   if (version >= WL_OUTPUT_DONE_SINCE_VERSION) wl_output_send_done(r);
@@ -210,18 +238,24 @@ Output* addOutput(const std::string& spec, std::string& error) {
     picture = spec.substr(eq + 1);
   }
   char extra = 0;
-  const int got = std::sscanf(geometry.c_str(), "%dx%d%d%d@%d%c", &o->width, &o->height, &o->x, &o->y, &o->scale,
-                              &extra);
-  if (got < 4 || got > 5 || o->width <= 0 || o->height <= 0 || o->scale < 1) {
+  const int got = std::sscanf(geometry.c_str(), "%dx%d%d%d@%d/%d%c", &o->width, &o->height, &o->x, &o->y, &o->scale,
+                              &o->transform, &extra);
+  if (got < 4 || got > 6 || o->width <= 0 || o->height <= 0 || o->scale < 1 || o->transform < 0 ||
+      o->transform > 7) {
     error = "not an output: " + spec;
     return nullptr;
   }
   o->index = server.nextIndex;
+  const bool turned = o->transform & 1;
+  const int seenWidth = turned ? o->height : o->width, seenHeight = turned ? o->width : o->height;
+  Rgb seen;
   if (picture.empty()) {
     generatedPicture(*o);
-  } else if (!readPpm(picture, o->picture) || o->picture.width != o->width || o->picture.height != o->height) {
-    error = "not a " + std::to_string(o->width) + "x" + std::to_string(o->height) + " P6 picture: " + picture;
+  } else if (!readPpm(picture, seen) || seen.width != seenWidth || seen.height != seenHeight) {
+    error = "not a " + std::to_string(seenWidth) + "x" + std::to_string(seenHeight) + " P6 picture: " + picture;
     return nullptr;
+  } else {
+    o->picture = toBuffer(std::move(seen), o->transform);
   }
   ++server.nextIndex;
   o->global = wl_global_create(server.display, &wl_output_interface, 3, o.get(), bindOutput);
@@ -265,7 +299,7 @@ int main(int argc, char** argv) {
       }
     } else {
       std::fprintf(stderr, "usage: test_compositor [--capture ext|screencopy|both|none]"
-                           " --output WxH+X+Y[@SCALE][=PICTURE.ppm] ...\n");
+                           " --output WxH+X+Y[@SCALE[/TRANSFORM]][=PICTURE.ppm] ...\n");
       return 2;
     }
   }

@@ -26,7 +26,8 @@ struct Output {
   int x = 0;  // logical position
   int y = 0;
   int scale = 1;
-  Rgb picture;  // what a capture of it copies (mode size)
+  int transform = 0;  // wl_output's: 1-3 turned 90, 180, 270 counter-clockwise, 4-7 mirrored first
+  Rgb picture;        // what a capture of it copies: the mode's size, in the buffer's orientation
   wl_global* global = nullptr;
   bool removed = false;
   // Captures.

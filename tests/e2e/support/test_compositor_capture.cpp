@@ -1,7 +1,7 @@
 // The test compositor's ext-image-copy-capture: each output's session offers XRGB8888 and
-// ARGB8888 at the output's mode size, and a frame copies the output's known picture (upright:
-// every output here is untransformed). Captures of either protocol can be held or made to fail
-// by command.
+// ARGB8888 at the output's mode size, and a frame copies the output's known picture in the
+// buffer's orientation, with the output's transform. Captures of either protocol can be held or
+// made to fail by command.
 #include <algorithm>
 
 #include "ext-image-capture-source-v1-server-protocol.h"
@@ -76,7 +76,7 @@ void serve(Frame& f) {
                                                 EXT_IMAGE_COPY_CAPTURE_FRAME_V1_FAILURE_REASON_BUFFER_CONSTRAINTS);
   } else {
     ++o->capturesServed;
-    ext_image_copy_capture_frame_v1_send_transform(f.resource, WL_OUTPUT_TRANSFORM_NORMAL);
+    ext_image_copy_capture_frame_v1_send_transform(f.resource, std::uint32_t(o->transform));
     ext_image_copy_capture_frame_v1_send_damage(f.resource, 0, 0, o->width, o->height);
     ext_image_copy_capture_frame_v1_send_presentation_time(f.resource, 0, 0, 0);
     ext_image_copy_capture_frame_v1_send_ready(f.resource);

@@ -57,8 +57,11 @@ void surfaceFrame(wl_client* client, wl_resource* r, std::uint32_t id) {
 void surfaceRegion(wl_client*, wl_resource*, wl_resource*) {}
 void sendConfigure(LayerSurface& layer) {
   const Output& o = *layer.output;
-  zwlr_layer_surface_v1_send_configure(layer.resource, wl_display_next_serial(server.display),
-                                       std::uint32_t(o.width / o.scale), std::uint32_t(o.height / o.scale));
+  // The output's logical size: a quarter turn swaps the mode's sides.
+  const bool turned = o.transform & 1;
+  const int width = (turned ? o.height : o.width) / o.scale, height = (turned ? o.width : o.height) / o.scale;
+  zwlr_layer_surface_v1_send_configure(layer.resource, wl_display_next_serial(server.display), std::uint32_t(width),
+                                       std::uint32_t(height));
   layer.configured = true;
 }
 void surfaceCommit(wl_client*, wl_resource* r) {
