@@ -162,11 +162,15 @@ class CompositorTest(unittest.TestCase):
         h.wait_until(each_whole, SHOW, interval=0.02, what="each turned output's part of the picture, upright")
         self.end_by_sigterm(proc)
 
-    def test_a_failed_capture_leaves_that_output_untextured_the_other_shows_its_picture(self):
+    def test_a_failed_capture_leaves_its_output_untextured_one_resized_meanwhile_is_asked_again(self):
         comp = self.compositor(1, 2)
         comp.command("fail 2")
+        # Output 1's session first gives a stale size; its frame then fails for the buffer, with
+        # the right size sent: the copy asked again with it shows the picture.
+        comp.command("stale 1")
         proc = self.glassfall()
         self.wait_whole(proc, 1)
+        self.assertEqual(comp.status(1)["captures"], 1)
         # Drawn on, but with nothing of its own in the picture, at its still moment as at any.
         h.wait_until(lambda: comp.status(2)["commits"] > 0, SHOW, what="our frames on output 2")
         for _ in range(3):

@@ -28,6 +28,9 @@
 //   hold N [MS]         captures of output N wait until `release N` (or MS milliseconds)
 //   release N           the held captures of output N are served
 //   fail N              captures of output N fail from now on
+//   stale N             the next capture session of output N first gives half the mode's size,
+//                       then, when a frame is captured, the right size, and fails that frame
+//                       for its buffer (as when the output changes mode meanwhile)
 //   shot N FILE         the last buffer a layer surface on output N committed, as a P6 PPM
 //   status N            "ok surfaces=L commits=C closed=K captures=Q screencopies=P held=H bound=B"
 //                       for output N: live layer surfaces, buffers they committed, closed sent,
@@ -161,6 +164,10 @@ std::string command(const std::string& line) {
   }
   if (verb == "fail") {
     o->failCaptures = true;
+    return "ok";
+  }
+  if (verb == "stale") {
+    o->staleSize = true;
     return "ok";
   }
   if (verb == "hold") {

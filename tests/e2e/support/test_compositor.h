@@ -32,6 +32,7 @@ struct Output {
   bool removed = false;
   // Captures.
   bool failCaptures = false;
+  bool staleSize = false;  // the next session's first constraints give half the size
   bool held = false;
   wl_event_source* holdTimer = nullptr;
   std::vector<wl_resource*> heldFrames;

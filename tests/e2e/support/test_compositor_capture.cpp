@@ -14,14 +14,19 @@ namespace {
 constexpr std::uint32_t kArgb8888 = WL_SHM_FORMAT_ARGB8888;
 constexpr std::uint32_t kXrgb8888 = WL_SHM_FORMAT_XRGB8888;
 
+struct Frame;
+
 struct Session {
   wl_resource* resource = nullptr;
   Output* output = nullptr;
+  bool stale = false;  // its constraints gave the wrong size: put right at the next capture
+  std::vector<Frame*> frames;
 };
 
 struct Frame {
   wl_resource* resource = nullptr;
-  Output* output = nullptr;  // its session's; outputs live as long as the compositor
+  Session* session = nullptr;  // nullptr once the session is gone
+  Output* output = nullptr;    // its session's; outputs live as long as the compositor
   wl_resource* buffer = nullptr;
   wl_listener bufferGone;
   bool captured = false;
@@ -83,6 +88,21 @@ void serve(Frame& f) {
   }
 }
 
+template <typename T>
+void forget(std::vector<T*>& list, T* item) {
+  list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+
+void sendConstraints(Session& s) {
+  const Output& o = *s.output;
+  const int shrink = s.stale ? 2 : 1;
+  ext_image_copy_capture_session_v1_send_shm_format(s.resource, kXrgb8888);
+  ext_image_copy_capture_session_v1_send_shm_format(s.resource, kArgb8888);
+  ext_image_copy_capture_session_v1_send_buffer_size(s.resource, std::uint32_t(o.width / shrink),
+                                                     std::uint32_t(o.height / shrink));
+  ext_image_copy_capture_session_v1_send_done(s.resource);
+}
+
 void frameAttach(wl_client*, wl_resource* r, wl_resource* buffer) {
   Frame* f = frameOf(r);
   if (f->captured) {
@@ -109,6 +129,11 @@ void frameCapture(wl_client*, wl_resource* r) {
     return;
   }
   f->captured = true;
+  if (f->session && f->session->stale) {
+    // The output "changed mode" under the frame: the right constraints, then the frame fails.
+    f->session->stale = false;
+    sendConstraints(*f->session);
+  }
   Output* o = f->output;
   if (o && o->held && !o->removed) {
     o->heldFrames.push_back(r);
@@ -120,6 +145,7 @@ const struct ext_image_copy_capture_frame_v1_interface kFrameImpl = {destroyReso
                                                                      frameCapture};
 void frameGone(wl_resource* r) {
   Frame* f = frameOf(r);
+  if (f->session) forget(f->session->frames, f);
   forgetHeld(r);
   detachBuffer(*f);
   delete f;
@@ -128,14 +154,20 @@ void frameGone(wl_resource* r) {
 Session* sessionOf(wl_resource* r) { return static_cast<Session*>(wl_resource_get_user_data(r)); }
 void createFrame(wl_client* client, wl_resource* r, std::uint32_t id) {
   auto* f = new Frame;
-  f->output = sessionOf(r)->output;
+  f->session = sessionOf(r);
+  f->session->frames.push_back(f);
+  f->output = f->session->output;
   f->resource = wl_resource_create(client, &ext_image_copy_capture_frame_v1_interface, 1, id);
   wl_list_init(&f->bufferGone.link);
   f->bufferGone.notify = frameBufferGone;
   wl_resource_set_implementation(f->resource, &kFrameImpl, f, frameGone);
 }
 const struct ext_image_copy_capture_session_v1_interface kSessionImpl = {createFrame, destroyResource};
-void sessionGone(wl_resource* r) { delete sessionOf(r); }
+void sessionGone(wl_resource* r) {
+  Session* s = sessionOf(r);
+  for (Frame* f : s->frames) f->session = nullptr;
+  delete s;
+}
 
 void startSession(wl_client* client, wl_resource* manager, std::uint32_t id, Output* output) {
   auto* s = new Session;
@@ -147,11 +179,9 @@ void startSession(wl_client* client, wl_resource* manager, std::uint32_t id, Out
     ext_image_copy_capture_session_v1_send_stopped(s->resource);
     return;
   }
-  ext_image_copy_capture_session_v1_send_shm_format(s->resource, kXrgb8888);
-  ext_image_copy_capture_session_v1_send_shm_format(s->resource, kArgb8888);
-  ext_image_copy_capture_session_v1_send_buffer_size(s->resource, std::uint32_t(output->width),
-                                                     std::uint32_t(output->height));
-  ext_image_copy_capture_session_v1_send_done(s->resource);
+  s->stale = output->staleSize;
+  output->staleSize = false;
+  sendConstraints(*s);
 }
 
 void createSession(wl_client* client, wl_resource* manager, std::uint32_t id, wl_resource* source,
