@@ -86,6 +86,8 @@ void handleSceneKey(int characterCode) {
   }
 }
 
+int swapIntervalFor(bool paced, bool displayCanStall) { return paced && !displayCanStall ? 1 : 0; }
+
 FramePacer::FramePacer(std::int64_t frequency, int framesPerSecond)
     : frequency_(frequency > 0 ? frequency : 1),
       period_((frequency > 0 ? frequency : 1) / (framesPerSecond > 0 ? framesPerSecond : 60)) {}

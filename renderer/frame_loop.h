@@ -59,6 +59,14 @@ bool isSceneKey(int characterCode);
 // the same frame: what was drawn last still holds, since every one of them shows it.
 void useView(int left, int bottom, int width, int height);
 
+// The one rule of every front-end for a swap's wait on the display (the swap interval). A paced
+// run lets a swap wait for the display's refresh: no tearing, and the pacer's 60 frames/s is what
+// most displays refresh at. But only where nothing can hold that wait for ever: on Wayland an
+// output that stops repainting never hands our buffer back, and one frame goes to several
+// surfaces in turn, so there no swap waits (`displayCanStall`). An unpaced run (a benchmark's)
+// never waits either.
+int swapIntervalFor(bool paced, bool displayCanStall);
+
 // Caps the frame rate with a deadline on the performance counter, so a fast machine
 // still shows the cuts (the restart is counted in frames) and the loop idles between frames.
 constexpr int kFastestFramesPerSecond = 60;

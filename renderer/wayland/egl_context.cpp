@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "config_choice.h"
+#include "frame_loop.h"
+
 bool EglContext::start(wl_display* display) {
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -31,16 +34,15 @@ bool EglContext::start(wl_display* display) {
   }
   std::vector<EGLConfig> configs(std::size_t(count), nullptr);
   eglChooseConfig(egl_, attributes, configs.data(), count, &count);
-  // One without alpha where there is one: the cleared black must not let the desktop (or a
-  // compositor's own black backdrop) show through the surface.
-  config_ = configs[0];
-  for (EGLint i = 0; i < count; ++i) {
-    EGLint alpha = 0;
-    if (eglGetConfigAttrib(egl_, configs[std::size_t(i)], EGL_ALPHA_SIZE, &alpha) && alpha == 0) {
-      config_ = configs[std::size_t(i)];
-      break;
-    }
+  configs.resize(std::size_t(count));
+  std::vector<ConfigColour> colours(configs.size());
+  for (std::size_t i = 0; i < configs.size(); ++i) {
+    eglGetConfigAttrib(egl_, configs[i], EGL_RED_SIZE, &colours[i].red);
+    eglGetConfigAttrib(egl_, configs[i], EGL_GREEN_SIZE, &colours[i].green);
+    eglGetConfigAttrib(egl_, configs[i], EGL_BLUE_SIZE, &colours[i].blue);
+    eglGetConfigAttrib(egl_, configs[i], EGL_ALPHA_SIZE, &colours[i].alpha);
   }
+  config_ = configs[preferredConfig(colours)];
   context_ = eglCreateContext(egl_, config_, EGL_NO_CONTEXT, nullptr);
   if (context_ == EGL_NO_CONTEXT) {
     std::fprintf(stderr, "%s: cannot create an OpenGL context\n", program_);
@@ -64,7 +66,7 @@ bool EglContext::attach(Output& output) {
   // The frame schedule is ours, not the compositor's: a swap never waits for a frame callback
   // (an output that stops repainting would stall the others, and the run with them). The
   // interval belongs to the surface current when it is set, so it is set on each one.
-  if (!makeCurrent(output) || !eglSwapInterval(egl_, 0)) {
+  if (!makeCurrent(output) || !eglSwapInterval(egl_, swapIntervalFor(true, true))) {
     detach(output);
     return false;
   }

@@ -98,12 +98,13 @@ void choosePixelFormat() {
   SetPixelFormat(deviceContext, index, &pixelFormat);
 }
 
-// Where the driver offers it, let the swap itself wait for the display.
+// Where the driver offers it, the swap's wait on the display follows the rule of every front-end
+// (a window of its own, which the display always refreshes).
 void setSwapInterval() {
   typedef BOOL(WINAPI * SwapIntervalProc)(int);
   PROC proc = wglGetProcAddress("wglSwapIntervalEXT");
   if (proc == nullptr) return;
-  reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(proc))(loopHooks().paced() ? 1 : 0);
+  reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(proc))(swapIntervalFor(loopHooks().paced(), false));
 }
 
 void onCreate(HWND window) {

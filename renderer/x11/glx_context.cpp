@@ -1,12 +1,38 @@
 #include "glx_context.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "x_display.h"
 
 namespace {
 const int kCornerCharacters = 96;  // ASCII 32 to 127
+
+bool offers(const char* extensions, const char* name) {
+  const std::size_t length = std::strlen(name);
+  for (const char* at = extensions; at && (at = std::strstr(at, name)) != nullptr; at += length) {
+    const bool starts = at == extensions || at[-1] == ' ';
+    if (starts && (at[length] == ' ' || at[length] == '\0')) return true;
+  }
+  return false;
 }
+
+// The swap's wait on the display by the rule of every front-end (an X window is always
+// refreshed), where the driver lets a program choose it; otherwise the driver's own.
+void setSwapInterval(Display* display, Window window) {
+  const int interval = swapIntervalFor(true, false);
+  const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+  if (offers(extensions, "GLX_EXT_swap_control")) {
+    using Proc = void (*)(Display*, GLXDrawable, int);
+    if (auto set = reinterpret_cast<Proc>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalEXT"))))
+      set(display, window, interval);
+  } else if (offers(extensions, "GLX_MESA_swap_control")) {
+    using Proc = int (*)(unsigned);
+    if (auto set = reinterpret_cast<Proc>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA"))))
+      set(unsigned(interval));
+  }
+}
+}  // namespace
 
 bool GlxContext::create(Display* display, const char* program, const DrawWindow& target) {
   display_ = display;
@@ -21,6 +47,8 @@ bool GlxContext::create(Display* display, const char* program, const DrawWindow&
     std::fprintf(stderr, "%s: cannot draw into window 0x%lx\n", program, target.window);
     return false;
   }
+  // A driver that refuses the interval leaves its own; the trap keeps its error harmless.
+  setSwapInterval(display, target.window);
   return true;
 }
 

@@ -57,17 +57,18 @@ def named(name):
     return [pid for pid, _, comm, _ in processes() if comm == name[:15]]
 
 
+def carries(pid, variable):
+    """Whether the live process `pid` has `variable` (NAME=value) in its environment."""
+    try:
+        return variable.encode() in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+    except OSError:
+        return False
+
+
 def carrying(variable):
     """Live processes whose environment holds `variable` (NAME=value): what a program started
     with it, and whatever that started, left running."""
-    found = []
-    for pid, _, name, _ in processes():
-        try:
-            if variable.encode() in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
-                found.append((pid, name))
-        except OSError:
-            pass
-    return found
+    return [(pid, name) for pid, _, name, _ in processes() if carries(pid, variable)]
 
 
 def zombie(pid):
@@ -112,6 +113,11 @@ class XDisplay:
         env["DISPLAY"] = self.name
         # The program reads its defaults from the user's settings file: none, unless a test says.
         env["XDG_CONFIG_HOME"] = str(h.STATE_DIR / "no-settings")
+        # A runtime folder per display: the run's and the music's one-per-session locks live
+        # there, and files running side by side are separate sessions.
+        runtime = h.STATE_DIR / f"runtime-x{self.number}"
+        runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
+        env["XDG_RUNTIME_DIR"] = str(runtime)
         env.update({k: str(v) for k, v in extra.items()})
         return env
 

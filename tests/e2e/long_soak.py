@@ -4,9 +4,10 @@ Xvfb of its own and `glassfall --wayland` on a headless sway, each with a short 
 restart every 2 s) and through many 401-frame restarts, with r, g and s pressed in turn. Every
 10 s the resident memory, open descriptors and threads of each are sampled.
 
-    python3 long_soak.py MINUTES
+    python3 long_soak.py MINUTES [WIDTHxHEIGHT]
 
-Prints per program the first (after a minute's warm-up), last and highest figures; exits 1 if
+Both screens are 800 x 600 unless a size is given (the suite's short form runs smaller, so that it
+takes less of the machine from the files beside it). Prints per program the first (after a minute's warm-up), last and highest figures; exits 1 if
 either program ended, or its figures grew: memory by more than a fifth plus 8 MiB, descriptors
 or threads by more than 2 over the warm-up's highest."""
 
@@ -27,8 +28,7 @@ SAMPLE_EVERY = 10.0
 KEY_EVERY = 5.0
 WARM_UP = 60.0
 KEYS = ("r", "g", "s")
-X_SCREEN = (800, 600)
-WAYLAND_OUTPUT = ("HEADLESS-1", (800, 600), (0, 0), 1)
+SIZE = (800, 600)
 
 
 def figures(pid):
@@ -72,8 +72,16 @@ class Leg:
         return lines, grew
 
 
+def size_of(text):
+    width, _, height = text.partition("x")
+    if not (width.isdigit() and height.isdigit() and 64 <= int(width) <= 7680 and 64 <= int(height) <= 4320):
+        return None
+    return int(width), int(height)
+
+
 def main(argv):
-    if len(argv) != 2 or not argv[1].isdigit() or int(argv[1]) < 2:
+    size = size_of(argv[2]) if len(argv) == 3 else SIZE
+    if len(argv) not in (2, 3) or not argv[1].isdigit() or int(argv[1]) < 2 or size is None:
         print(__doc__, file=sys.stderr)
         return 2
     minutes = int(argv[1])
@@ -90,15 +98,15 @@ def main(argv):
         os.chmod(d, 0o711)
     x = sway = x_proc = wl_proc = None
     try:
-        x = lh.Xvfb(X_SCREEN)
-        x.set_root_picture(lh.mp.test_picture(*X_SCREEN), folder)
+        x = lh.Xvfb(size)
+        x.set_root_picture(lh.mp.test_picture(*size), folder)
         runtime = folder / "x-runtime"
         runtime.mkdir(mode=0o700)
         x_proc = subprocess.Popen([str(lh.GLASSFALL), "--window", *music], stdin=subprocess.DEVNULL,
                                   stdout=subprocess.DEVNULL, stderr=open(folder / "x.log", "w"),
                                   env=x.env(XDG_RUNTIME_DIR=runtime, **sink.env()), start_new_session=True)
         window = h.wait_until(lambda: x.visible_window("Glassfall"), 20, what="the X11 window")
-        sway = Sway(folder, WAYLAND_OUTPUT)
+        sway = Sway(folder, ("HEADLESS-1", size, (0, 0), 1))
         wl_proc = sway.start([str(lh.GLASSFALL), "--wayland", *music], stdout=open(folder / "wayland.log", "w"),
                              **sink.env())
         h.wait_until(lambda: our_pids(), 20, what="the Wayland program")
@@ -121,7 +129,7 @@ def main(argv):
                 turn += 1
                 next_key += KEY_EVERY
             time.sleep(max(0.0, min(next_sample, next_key) - time.monotonic()))
-        print(f"{minutes} min, {turn} key presses to each program, music looping every 2 s")
+        print(f"{minutes} min at {size[0]}x{size[1]}, {turn} key presses to each program, music looping every 2 s")
         bad = False
         for leg in legs:
             lines, grew = leg.verdict()

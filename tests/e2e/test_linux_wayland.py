@@ -26,7 +26,7 @@ from gfsound import NullSink, Recording
 sys.path.insert(0, str(h.ROOT / "tools"))
 import make_picture as mp  # noqa: E402
 
-from waylandharness import (FIRST, KEYBOARD_SETTLE, OUT, POINTER, SECOND, USER, Sway,  # noqa: E402
+from waylandharness import (FIRST, KEYBOARD_SETTLE, OUT, OWNER_MARK, POINTER, SECOND, USER, Sway,  # noqa: E402
                             missing_tools, our_pids, sanitizer_settings, stop_group)
 
 
@@ -539,7 +539,7 @@ class WestonTest(unittest.TestCase):
 
     def env(self):
         return {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
-                "WAYLAND_DISPLAY": "wayland-gf", **sanitizer_settings()}
+                "WAYLAND_DISPLAY": "wayland-gf", **sanitizer_settings(), **OWNER_MARK}
 
     def start(self, argv, log):
         return subprocess.Popen([shutil.which("runuser"), "-p", "-u", USER, "--", *argv], env=self.env(),
@@ -563,13 +563,18 @@ class WestonTest(unittest.TestCase):
         proc = self.start([str(lh.GLASSFALL)], log)  # chosen by itself: no $DISPLAY
         self.addCleanup(stop_group, proc)
 
-        def covered():
-            self.assertIsNone(proc.poll(), log_path.read_text())
-            # Pieces without a picture: Mesa samples the empty texture as black, so the whole
-            # output turns black, its panel and wallpaper gone.
-            return self.shot().dark_fraction() > 0.99
-        h.wait_until(covered, 15, interval=0.1, what="the output covered by the fullscreen window")
+        def showing(state):
+            def check():
+                self.assertIsNone(proc.poll(), log_path.read_text())
+                return state(self.shot())
+            return check
+        # Pieces without a picture: the whole piece white and grey over the whole output, its
+        # panel and wallpaper gone; then shards on black.
+        h.wait_until(showing(lh.whole_white), 15, interval=0.1, what="the whole untextured piece over the output")
         self.shot().save(OUT / "weston-covered.png")
+        h.wait_until(showing(lambda v: lh.broken(v) and lh.drawn(v)), 15, interval=0.1,
+                     what="the untextured piece broken")
+        self.shot().save(OUT / "weston-broken.png")
         self.desktop.save(OUT / "weston-desktop.png")
         self.assertEqual(log_path.read_text().count("no screen capture"), 1, log_path.read_text())
 

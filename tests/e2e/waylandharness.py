@@ -16,10 +16,17 @@ import gfharness as h
 import linuxharness as lh
 
 OUT = h.ROOT / "out" / "e2e" / "wayland"
-USER = "nobody"
+# The unprivileged user the compositors run as; a long run by hand may pick another
+# (GLASSFALL_E2E_USER), so that other test runs on the machine never meet its processes.
+USER = os.environ.get("GLASSFALL_E2E_USER") or "nobody"
 KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
 POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
 TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype", "weston", "weston-screenshooter")
+
+# Every process this test process starts as USER carries its mark, so that test files running side
+# by side (each with its own compositor) never take each other's programs for their own.
+OWNER_VARIABLE = "GLASSFALL_E2E_OWNER"
+OWNER_MARK = {OWNER_VARIABLE: str(os.getpid())}
 
 SANITIZER_VARIABLES = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "LD_PRELOAD")
 
@@ -79,7 +86,7 @@ class Sway:
 
     def env(self, wayland=True, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "USER": USER, "LOGNAME": USER,
-               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8"}
+               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8", **OWNER_MARK}
         # A sanitized run's settings reach the program through the user change as well.
         env.update(sanitizer_settings())
         if wayland:
@@ -165,8 +172,11 @@ def stop_group(proc):
 
 
 def our_pids():
+    """The programs this test process started as USER, on any of its compositors."""
     uid = pwd.getpwnam(USER).pw_uid
-    return [pid for pid, _, comm, owner in lh.processes() if comm == "glassfall" and owner == uid]
+    mark = f"{OWNER_VARIABLE}={os.getpid()}"
+    return [pid for pid, _, comm, owner in lh.processes()
+            if comm == "glassfall" and owner == uid and lh.carries(pid, mark)]
 
 
 # The tests' own compositor (tests/e2e/support/test_compositor.cpp): this build's, or one named.
@@ -245,7 +255,7 @@ class TestCompositor:
 
     def env(self, wayland=True, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
-               "LANG": "C.UTF-8", **sanitizer_settings()}
+               "LANG": "C.UTF-8", **OWNER_MARK, **sanitizer_settings()}
         if wayland:
             env["WAYLAND_DISPLAY"] = self.socket
         env.update({k: str(v) for k, v in extra.items()})

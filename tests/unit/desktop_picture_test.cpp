@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "config_choice.h"
 #include "desktop_picture.h"
 
 namespace {
@@ -244,4 +245,15 @@ TEST(DesktopPicture, TurnedAndMirroredOutputsReadBackAsTheUserSawThem) {
   bufferPixelOf(2, 0, 0, 3, 2, bx, by);
   EXPECT_EQ(bx, 2);
   EXPECT_EQ(by, 1);
+}
+
+TEST(ConfigChoice, PlainEightBitColourWithoutAlphaOverTheDeeperOnesListedFirst) {
+  // Mesa's order on Wayland: 10-bit first, then 8-bit with and without alpha, then 16-bit colour.
+  EXPECT_EQ(preferredConfig({{10, 10, 10, 0}, {10, 10, 10, 2}, {8, 8, 8, 8}, {8, 8, 8, 0}, {5, 6, 5, 0}}), 3u);
+  // Without an alpha-less 8-bit one, 8-bit still wins; the first of equals is kept.
+  EXPECT_EQ(preferredConfig({{10, 10, 10, 0}, {8, 8, 8, 8}, {8, 8, 8, 8}}), 1u);
+  // Nothing 8-bit: one without alpha, else the driver's first.
+  EXPECT_EQ(preferredConfig({{5, 6, 5, 8}, {10, 10, 10, 0}}), 1u);
+  EXPECT_EQ(preferredConfig({{10, 10, 10, 2}}), 0u);
+  EXPECT_EQ(preferredConfig({}), 0u);
 }

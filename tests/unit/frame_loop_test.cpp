@@ -146,3 +146,10 @@ TEST(FramePacer, FirstFrameAndFrameAfterAStallAreFollowedByAWholePeriod) {
   pacer.frameDrawn(now);
   EXPECT_EQ(pacer.waitMilliseconds(now), 16u);
 }
+
+TEST(SwapInterval, WaitsForTheRefreshOnlyWherePacedAndNothingCanHoldTheWait) {
+  EXPECT_EQ(swapIntervalFor(true, false), 1);   // an X or Win32 window of its own
+  EXPECT_EQ(swapIntervalFor(true, true), 0);    // Wayland: an output may stop repainting
+  EXPECT_EQ(swapIntervalFor(false, false), 0);  // a benchmark's unpaced run
+  EXPECT_EQ(swapIntervalFor(false, true), 0);
+}
