@@ -92,6 +92,14 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
                           std::to_string(kMaxDelayMicroseconds) + ", not '" + (text ? text : "") + "'");
       }
       options.delayMicroseconds = long(usec);
+    } else if (name == "idle") {
+      const char* text = value();
+      unsigned long long seconds = 0;
+      if (!parseUnsigned(text, 10, kMaxIdleSeconds, seconds) || seconds == 0) {
+        return usageError(std::string("--idle wants seconds from 1 to ") + std::to_string(kMaxIdleSeconds) +
+                          ", not '" + (text ? text : "") + "'");
+      }
+      options.idleSeconds = int(seconds);
     } else if (name == "wayland") {
       if (!flag(options.wayland)) return usageError("--wayland takes no value");
     } else if (name == "fps") {
@@ -118,6 +126,9 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
   if (options.wayland && options.target != DrawTarget::ownWindow) {
     return usageError("--wayland covers the outputs itself: no --root or --window-id with it");
   }
+  if (options.idleSeconds > 0 && options.target != DrawTarget::ownWindow) {
+    return usageError("--idle starts Wayland overlays of its own: no --root or --window-id with it");
+  }
   if (options.target == DrawTarget::root) {
     options.window = 0;
     if (screensaverWindow && !parseWindowId(screensaverWindow, options.window)) {
@@ -130,7 +141,7 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
 std::string hackUsage(const char* programName) {
   std::string usage = std::string("usage: ") + programName +
                       " [--window | --root | --window-id ID | --wayland] [--delay USEC] [--fps]\n"
-                      "       [--music FILE | --cd [--track N]] [--help]\n";
+                      "       [--music FILE | --cd [--track N]] [--idle SECONDS] [--help]\n";
   usage +=
       "  --window          a window of its own, the size of the screen (the default);\n"
       "                    q, Escape or closing the window ends it\n"
@@ -140,13 +151,17 @@ std::string hackUsage(const char* programName) {
       "  --wayland         cover every output of the Wayland compositor ($WAYLAND_DISPLAY);\n"
       "                    chosen by itself when $WAYLAND_DISPLAY is set and $DISPLAY is not.\n"
       "                    Any key but g, r and s, moving the pointer or a button ends it.\n"
-      "                    The desktop is copied through ext-image-copy-capture, else\n"
-      "                    wlr-screencopy; with neither the pieces show untextured\n"
+      "                    The desktop's picture: ext-image-copy-capture where offered, else\n"
+      "                    wlr-screencopy, else KWin's screenshots (KDE Plasma, for the program\n"
+      "                    its desktop entry names), else none (plain shards)\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
       ", about 60 frames/s;\n"
       "                    below that it still draws at most 60 frames/s)\n"
       "  --fps             show the frame rate in the lower left corner\n"
+      "  --idle SECONDS    stay running: cover the Wayland outputs each time the session has\n"
+      "                    been idle that long (1-86400), never while an idle inhibitor is\n"
+      "                    held; for desktops without an idle daemon (GNOME, KDE Plasma)\n"
       "  --help            show this and exit\n"
       "Music:\n"
       "  --music FILE      loop an MP3 or WAV file while the screensaver runs\n"
@@ -164,3 +179,15 @@ bool runsOnWayland(const HackOptions& options, const char* waylandDisplay, const
   return options.target == DrawTarget::ownWindow && hasWayland && !hasX;
 }
 
+
+std::vector<std::string> idleRunArguments(const HackOptions& options) {
+  std::vector<std::string> words = {"--wayland", "--delay", std::to_string(options.delayMicroseconds)};
+  if (options.showFps) words.push_back("--fps");
+  if (options.music.cd) {
+    words.insert(words.end(), {"--cd", "--track", std::to_string(options.music.track)});
+  } else if (!options.music.file.empty()) {
+    // After "=": a file whose name starts with a dash stays the value.
+    words.push_back("--music=" + options.music.file);
+  }
+  return words;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "music_options.h"
 #include "run_options.h"
@@ -13,7 +14,12 @@ struct HackOptions : RunOptions {
   MusicOptions music;
   // Asked for by --wayland: every output of the Wayland compositor, not an X window.
   bool wayland = false;
+  // --idle SECONDS: wait for the session to be idle that long, run, and wait again; 0 is a run now.
+  int idleSeconds = 0;
 };
+
+// The longest --idle: a day. Longer is a typing slip, not a screensaver's delay.
+constexpr int kMaxIdleSeconds = 24 * 60 * 60;
 
 enum class ParseOutcome { run, help, usageError };
 
@@ -37,3 +43,7 @@ bool parseWindowId(const char* text, unsigned long& id);
 // Wayland when asked, or when a Wayland session offers no X display at all; a window given
 // by XScreenSaver (--root, --window-id) is always an X one. Empty variables count as unset.
 bool runsOnWayland(const HackOptions& options, const char* waylandDisplay, const char* display);
+
+// The command line of one run started by --idle: the Wayland overlay with these options'
+// animation and music, as they stand after the settings file and the command line.
+std::vector<std::string> idleRunArguments(const HackOptions& options);

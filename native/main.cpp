@@ -6,6 +6,7 @@
 //      program, from the window's showing to the end
 //  [x] the window system: X11/GLX (renderer/x11), or Wayland (renderer/wayland) when asked or
 //      when $WAYLAND_DISPLAY is set and $DISPLAY is not
+//  [x] --idle SECONDS: waits for the session's idle, a Wayland run each time (idle_program)
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "background_music.h"
 #include "config_file.h"
 #include "hack_options.h"
+#include "idle_program.h"
 #include "music_options.h"
 #include "process_lock.h"
 #include "run_companions.h"
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n%s", kProgram, parsed.message.c_str(), hackUsage(kProgram).c_str());
     return 2;
   }
+  if (options.idleSeconds > 0) return runIdleMode(kProgram, options);
   // Music that cannot play leaves the screensaver running in silence, with one line to say so.
   MusicChoice choice;
   const std::string musicNote = chooseMusic(options.music, readableFile, choice);

@@ -42,6 +42,20 @@ std::string findProgram(const std::string& name, const char* searchPath, const s
   return {};
 }
 
+std::string ownExecutable() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  path[n] = '\0';
+  // Replaced by an upgrade while it runs: the new program stands at the same path.
+  std::string own = path;
+  const std::string deleted = " (deleted)";
+  if (own.size() > deleted.size() && own.compare(own.size() - deleted.size(), deleted.size(), deleted) == 0) {
+    own.resize(own.size() - deleted.size());
+  }
+  return own;
+}
+
 bool HelperProcess::start(const std::string& program, const std::vector<std::string>& arguments) {
   stop();
   // Everything the child needs is made before the fork: after it only async-signal-safe calls.
@@ -97,11 +111,11 @@ HelperProcess::State HelperProcess::poll() {
   return state_;
 }
 
-void HelperProcess::stop() {
+void HelperProcess::stop(int graceMilliseconds) {
   if (state_ != State::running) return;
   kill(-pid_, SIGTERM);
   int status = 0;
-  for (int waited = 0; waited < 200; waited += 10) {
+  for (int waited = 0; waited < graceMilliseconds; waited += 10) {
     const pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == pid_ || (r < 0 && errno == ECHILD)) {
       kill(-pid_, SIGKILL);  // stragglers of the group, if any

@@ -11,6 +11,9 @@
 // `fallbackDirectory`; empty when there is none. A name with a slash is taken as it is.
 std::string findProgram(const std::string& name, const char* searchPath, const std::string& fallbackDirectory);
 
+// This program's own executable, to start another process of it; empty when it cannot be told.
+std::string ownExecutable();
+
 class HelperProcess {
  public:
   enum class State { notStarted, running, succeeded, failed };
@@ -26,9 +29,9 @@ class HelperProcess {
   // Looks without waiting: reaps the helper when it has ended.
   State poll();
 
-  // Ends the helper and everything in its process group (TERM, then KILL after a short
-  // grace), and reaps it. Does nothing when it is not running.
-  void stop();
+  // Ends the helper and everything in its process group (TERM, then KILL after the grace),
+  // and reaps it. Does nothing when it is not running.
+  void stop(int graceMilliseconds = 200);
 
   pid_t pid() const { return pid_; }
 

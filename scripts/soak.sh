@@ -14,7 +14,7 @@ pattern=${2:-.}
 jobs=${GLASSFALL_JOBS:-2}
 case "$runs" in '' | *[!0-9]*) echo "usage: soak.sh [RUNS] [PATTERN]" >&2; exit 2 ;; esac
 
-bash scripts/setup.sh || exit 1
+bash scripts/setup.sh && bash scripts/setup.sh desktops || exit 1
 for preset in windows linux; do
   cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs" >/dev/null ||
     { echo "soak: the $preset build failed" >&2; exit 1; }

@@ -6,6 +6,10 @@ cd "$(dirname "$0")/.."
 jobs=${GLASSFALL_JOBS:-2}
 
 bash scripts/setup.sh || exit 1
+# The desktops the end-to-end files start come in while the programs build.
+mkdir -p build
+bash scripts/setup.sh desktops >build/setup-desktops.log 2>&1 &
+desktops_pid=$!
 
 status=0
 step() { echo "== $*"; "$@" || { echo "!! failed: $*"; status=1; }; }
@@ -17,10 +21,10 @@ step cmake --build --preset linux -j "$jobs"
 step cmake --preset linux-asan
 step cmake --build --preset linux-asan -j "$jobs"
 [ $status -eq 0 ] || { echo "build failed"; exit 1; }
+wait $desktops_pid || { cat build/setup-desktops.log; echo "!! the desktops did not install"; exit 1; }
 
 # The fuzzers build and run at the lowest priority beside the end-to-end files, on the CPU those
 # leave idle; their figures come after.
-mkdir -p build
 bash scripts/fuzz.sh 10 >build/fuzz-ci.log 2>&1 &
 fuzz_pid=$!
 

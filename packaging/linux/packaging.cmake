@@ -39,6 +39,9 @@ configure_file(${linux_packaging}/io.github.glassfall.Glassfall.metainfo.xml.in
 install(FILES ${CMAKE_BINARY_DIR}/packaging/glassfall.desktop DESTINATION share/applications)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/io.github.glassfall.Glassfall.metainfo.xml DESTINATION share/metainfo)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor DESTINATION share/icons)
+# The idle mode as a systemd user service, installed but not enabled.
+configure_file(${linux_packaging}/glassfall-idle.service.in ${CMAKE_BINARY_DIR}/packaging/glassfall-idle.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/glassfall-idle.service DESTINATION lib/systemd/user)
 
 # cpack -G RPM: the same files as the .deb.
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
@@ -58,7 +61,8 @@ file(WRITE ${rpm_changelog}
      "* ${day_name} ${month_name} ${day} ${year} ${maintainer} - ${PROJECT_VERSION}-1\n- ${notes}\n")
 set(CPACK_RPM_CHANGELOG_FILE ${rpm_changelog})
 # Folders that belong to the system or to other packages are not the package's own.
-set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/libexec /usr/share/applications /usr/share/metainfo
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/libexec /usr/lib/systemd /usr/lib/systemd/user
+    /usr/share/applications /usr/share/metainfo
     /usr/share/icons /usr/share/icons/hicolor /usr/share/man /usr/share/man/man6)
 file(GLOB icon_sizes RELATIVE ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor/*)
 foreach(size IN LISTS icon_sizes)

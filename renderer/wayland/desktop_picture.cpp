@@ -79,10 +79,20 @@ void bufferPixelOf(std::uint32_t transform, std::int64_t x, std::int64_t y, std:
 
 bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect& bounds, int scale,
                     std::vector<std::uint32_t>& pixels) {
+  if (scale < 1 || scale > INT_MAX / kScaleDenominator) {
+    pixels.clear();
+    return false;
+  }
+  return composeDesktop(captures, bounds, FractionalScale{scale * kScaleDenominator}, pixels);
+}
+
+bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect& bounds, FractionalScale scale,
+                    std::vector<std::uint32_t>& pixels) {
   pixels.clear();
-  if (bounds.width <= 0 || bounds.height <= 0 || scale < 1) return false;
-  const std::int64_t width = std::int64_t(bounds.width) * scale;
-  const std::int64_t height = std::int64_t(bounds.height) * scale;
+  if (bounds.width <= 0 || bounds.height <= 0 || scale.n < 1) return false;
+  const std::int64_t width = scaledLength(bounds.width, scale);
+  const std::int64_t height = scaledLength(bounds.height, scale);
+  if (width <= 0 || height <= 0) return false;
   // The picture's own limit, counted as the scene will store it.
   if (width > INT32_MAX || height > INT32_MAX || bitmapRowBytes(24, width) * std::uint64_t(height) > kMaxPixelBytes) {
     return false;
@@ -103,10 +113,12 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
     if (!rowsFit(c.width, c.height, c.stride, bytes, c.size)) continue;
     const PixelChannel red(r), green(g), blue(b);
     // The output's place in picture pixels, clipped to the picture.
-    const std::int64_t left = (std::int64_t(c.logical.x) - bounds.x) * scale;
-    const std::int64_t top = (std::int64_t(c.logical.y) - bounds.y) * scale;
-    const std::int64_t placeWidth = std::int64_t(c.logical.width) * scale;
-    const std::int64_t placeHeight = std::int64_t(c.logical.height) * scale;
+    const std::int64_t x0 = std::int64_t(c.logical.x) - bounds.x, y0 = std::int64_t(c.logical.y) - bounds.y;
+    const std::int64_t left = scaledLength(x0, scale);
+    const std::int64_t top = scaledLength(y0, scale);
+    const std::int64_t placeWidth = scaledLength(x0 + c.logical.width, scale) - left;
+    const std::int64_t placeHeight = scaledLength(y0 + c.logical.height, scale) - top;
+    if (placeWidth <= 0 || placeHeight <= 0) continue;
     // The copy as the user saw it: its sides swapped by a quarter turn.
     const bool swapped = transformSwapsSides(c.transform);
     const std::int64_t seenWidth = swapped ? c.height : c.width;
@@ -129,9 +141,18 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
 
 bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& bounds, int scale,
                     HeldPicture& picture) {
+  if (scale < 1 || scale > INT_MAX / kScaleDenominator) {
+    picture.clear();
+    return false;
+  }
+  return desktopPicture(pixels, bounds, FractionalScale{scale * kScaleDenominator}, picture);
+}
+
+bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& bounds, FractionalScale scale,
+                    HeldPicture& picture) {
   picture.clear();
-  const std::int64_t width = std::int64_t(bounds.width) * scale;
-  const std::int64_t height = std::int64_t(bounds.height) * scale;
+  const std::int64_t width = scaledLength(bounds.width, scale);
+  const std::int64_t height = scaledLength(bounds.height, scale);
   if (width <= 0 || height <= 0 || std::uint64_t(width * height) != pixels.size()) return false;
   ScreenPixels in;
   in.width = std::int32_t(width);
@@ -147,6 +168,17 @@ bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& 
   in.data = reinterpret_cast<const unsigned char*>(pixels.data());
   in.size = pixels.size() * sizeof pixels[0];
   return convertScreenPixels(in, picture);
+}
+
+Viewport outputViewport(const LayoutRect& bounds, const LayoutRect& output, FractionalScale scale) {
+  // The same rounded edges as the picture's places, so each surface starts at its output's.
+  Viewport view;
+  const std::int64_t pictureHeight = scaledLength(bounds.height, scale);
+  view.left = int(-scaledLength(std::int64_t(output.x) - bounds.x, scale));
+  view.bottom = int(-(pictureHeight - scaledLength(std::int64_t(output.y) + output.height - bounds.y, scale)));
+  view.width = int(scaledLength(bounds.width, scale));
+  view.height = int(pictureHeight);
+  return view;
 }
 
 Viewport outputViewport(const LayoutRect& bounds, const LayoutRect& output, int scale) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fractional_scale.h"
 #include "frame_driver.h"
 #include "screen_picture.h"
 
@@ -72,9 +73,16 @@ LayoutRect layoutBounds(const std::vector<LayoutRect>& outputs);
 // first; false, leaving `pixels` empty, for a size beyond the picture limit or no memory.
 bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect& bounds, int scale,
                     std::vector<std::uint32_t>& pixels);
+// The same at a fractional scale: the picture is the layout's size at that scale, rounded, and
+// each output's place runs from its rounded left edge to its rounded right edge, so outputs
+// side by side meet without a gap.
+bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect& bounds, FractionalScale scale,
+                    std::vector<std::uint32_t>& pixels);
 
 // `composeDesktop`'s pixels as the picture the scene takes.
 bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& bounds, int scale,
+                    HeldPicture& picture);
+bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& bounds, FractionalScale scale,
                     HeldPicture& picture);
 
 
@@ -82,3 +90,5 @@ bool desktopPicture(const std::vector<std::uint32_t>& pixels, const LayoutRect& 
 // buffer pixels per logical pixel, of the whole picture's view over `bounds`: the surface
 // then shows exactly its output's part of the picture.
 Viewport outputViewport(const LayoutRect& bounds, const LayoutRect& output, int scale);
+// The same for a surface drawn at a fractional scale (its buffer scaledLength of its size).
+Viewport outputViewport(const LayoutRect& bounds, const LayoutRect& output, FractionalScale scale);

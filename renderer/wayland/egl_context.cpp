@@ -53,8 +53,7 @@ bool EglContext::start(wl_display* display) {
 
 bool EglContext::attach(Output& output) {
   if (output.eglWindow) return true;
-  output.eglWindow = wl_egl_window_create(output.surface, output.width * output.bufferScale,
-                                          output.height * output.bufferScale);
+  output.eglWindow = wl_egl_window_create(output.surface, output.bufferWidth(), output.bufferHeight());
   if (!output.eglWindow) return false;
   output.eglSurface = eglCreateWindowSurface(egl_, config_, reinterpret_cast<EGLNativeWindowType>(output.eglWindow),
                                              nullptr);
@@ -77,7 +76,7 @@ bool EglContext::attach(Output& output) {
 
 void EglContext::resize(Output& output) {
   if (output.eglWindow) {
-    wl_egl_window_resize(output.eglWindow, output.width * output.bufferScale, output.height * output.bufferScale, 0, 0);
+    wl_egl_window_resize(output.eglWindow, output.bufferWidth(), output.bufferHeight(), 0, 0);
   }
   output.mustDraw = true;
 }

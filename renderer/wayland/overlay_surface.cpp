@@ -5,6 +5,8 @@
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
 #include "xdg-shell-client-protocol.h"
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 
 namespace {
 
@@ -50,18 +52,49 @@ void toplevelBounds(void*, xdg_toplevel*, std::int32_t, std::int32_t) {}
 void toplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
 const xdg_toplevel_listener kToplevelListener = {toplevelConfigure, toplevelClose, toplevelBounds, toplevelCapabilities};
 
+void preferredScale(void* data, wp_fractional_scale_v1*, std::uint32_t scale) {
+  auto* owner = static_cast<SurfaceOwner*>(data);
+  Output& o = *owner->output;
+  if (scale == 0 || scale > 16 * kScaleDenominator || int(scale) == o.preferredScale) return;
+  o.preferredScale = int(scale);
+  scaleSurface(o);
+  owner->events->onSurfaceRescaled(o);
+}
+const wp_fractional_scale_v1_listener kFractionalListener = {preferredScale};
+
 }  // namespace
+
+void scaleSurface(Output& output) {
+  if (!output.surface) return;
+  if (output.viewport && output.preferredScale > 0) {
+    wl_surface_set_buffer_scale(output.surface, 1);
+    // Before the first configure the size is not known; it comes with that.
+    if (output.width > 0 && output.height > 0) {
+      wp_viewport_set_destination(output.viewport, output.width, output.height);
+    }
+  } else {
+    wl_surface_set_buffer_scale(output.surface, output.bufferScale);
+  }
+}
 
 void coverOutput(const Globals& globals, Output& output, SurfaceEvents& events, const char* appId) {
   auto* owner = new SurfaceOwner{&output, &events};
   output.surface = wl_compositor_create_surface(globals.compositor);
   wl_surface_set_user_data(output.surface, owner);
   output.bufferScale = output.scale > 0 ? output.scale : 1;
+  output.preferredScale = 0;
   output.width = 0;
   output.height = 0;
   output.stage = OutputStage::covered;
-  // Drawn at the output's own pixel size: sharp on a 2x output.
-  wl_surface_set_buffer_scale(output.surface, output.bufferScale);
+  // Drawn at the output's own pixel size: sharp on a 2x output, and on a 1.5x one once the
+  // compositor says so (until then at the integer scale it gives the output).
+  if (globals.fractionalScale && globals.viewporter) {
+    output.fractionalScale =
+        wp_fractional_scale_manager_v1_get_fractional_scale(globals.fractionalScale, output.surface);
+    wp_fractional_scale_v1_add_listener(output.fractionalScale, &kFractionalListener, owner);
+    output.viewport = wp_viewporter_get_viewport(globals.viewporter, output.surface);
+  }
+  scaleSurface(output);
   // Opaque: the compositor need not blend what lies under it, and never shows it through.
   wl_region* opaque = wl_compositor_create_region(globals.compositor);
   wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
@@ -89,6 +122,10 @@ void coverOutput(const Globals& globals, Output& output, SurfaceEvents& events, 
 }
 
 void uncoverOutput(Output& output) {
+  if (output.fractionalScale) wp_fractional_scale_v1_destroy(output.fractionalScale);
+  output.fractionalScale = nullptr;
+  if (output.viewport) wp_viewport_destroy(output.viewport);
+  output.viewport = nullptr;
   if (output.layerSurface) zwlr_layer_surface_v1_destroy(output.layerSurface);
   output.layerSurface = nullptr;
   if (output.toplevel) xdg_toplevel_destroy(output.toplevel);

@@ -9,6 +9,8 @@ class SurfaceEvents {
  public:
   // The compositor sized the surface (logical pixels; 0 leaves the size to us).
   virtual void onSurfaceConfigured(Output& output, int width, int height) = 0;
+  // The compositor prefers another scale for the surface (drawScale() says which now).
+  virtual void onSurfaceRescaled(Output& output) = 0;
   // The compositor took the surface away.
   virtual void onSurfaceClosed(Output& output) = 0;
   // The user asked the window to close (the fullscreen fallback).
@@ -20,5 +22,8 @@ class SurfaceEvents {
 
 // Makes and commits the surface over `output` (stage covered); its events go to `events`.
 void coverOutput(const Globals& globals, Output& output, SurfaceEvents& events, const char* appId);
+// Puts the surface's scale and size for the next commit: the integer buffer scale, or once the
+// compositor prefers a fractional scale, buffer scale 1 and a viewport to the logical size.
+void scaleSurface(Output& output);
 // Lets the surface's shell objects and the wl_surface go (the EGL parts must be gone first).
 void uncoverOutput(Output& output);

@@ -19,6 +19,8 @@
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 
 namespace {
 
@@ -163,7 +165,7 @@ void Connection::onGlobal(std::uint32_t name, const char* interface, std::uint32
   } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
     events_.onSeatAnnounced(bind<wl_seat>(registry_, name, &wl_seat_interface, version, 5));
   } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
-    events_.onOutputAnnounced(name, bind<wl_output>(registry_, name, &wl_output_interface, version, 2));
+    events_.onOutputAnnounced(name, bind<wl_output>(registry_, name, &wl_output_interface, version, 4));
   } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
     g.layerShell = bind<zwlr_layer_shell_v1>(registry_, name, &zwlr_layer_shell_v1_interface, version, 2);
   } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
@@ -180,6 +182,11 @@ void Connection::onGlobal(std::uint32_t name, const char* interface, std::uint32
   } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
     g.wmBase = bind<xdg_wm_base>(registry_, name, &xdg_wm_base_interface, version, 1);
     xdg_wm_base_add_listener(g.wmBase, &kWmListener, this);
+  } else if (std::strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
+    g.fractionalScale = bind<wp_fractional_scale_manager_v1>(registry_, name, &wp_fractional_scale_manager_v1_interface,
+                                                             version, 1);
+  } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+    g.viewporter = bind<wp_viewporter>(registry_, name, &wp_viewporter_interface, version, 1);
   }
 }
 
@@ -191,6 +198,8 @@ void Connection::close() {
   if (g.outputSources) ext_output_image_capture_source_manager_v1_destroy(g.outputSources);
   if (g.xdgOutputs) zxdg_output_manager_v1_destroy(g.xdgOutputs);
   if (g.wmBase) xdg_wm_base_destroy(g.wmBase);
+  if (g.fractionalScale) wp_fractional_scale_manager_v1_destroy(g.fractionalScale);
+  if (g.viewporter) wp_viewporter_destroy(g.viewporter);
   if (g.shm) wl_shm_destroy(g.shm);
   if (g.compositor) wl_compositor_destroy(g.compositor);
   if (registry_) wl_registry_destroy(registry_);

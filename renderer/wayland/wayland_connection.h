@@ -12,6 +12,8 @@ struct ext_image_copy_capture_manager_v1;
 struct ext_output_image_capture_source_manager_v1;
 struct zxdg_output_manager_v1;
 struct xdg_wm_base;
+struct wp_fractional_scale_manager_v1;
+struct wp_viewporter;
 
 // What the registry announces that is more than a singleton to bind.
 class RegistryEvents {
@@ -36,6 +38,9 @@ struct Globals {
   ext_output_image_capture_source_manager_v1* outputSources = nullptr;
   zxdg_output_manager_v1* xdgOutputs = nullptr;
   xdg_wm_base* wmBase = nullptr;
+  // Both or neither used: a fractional scale is drawn through a viewport.
+  wp_fractional_scale_manager_v1* fractionalScale = nullptr;
+  wp_viewporter* viewporter = nullptr;
 };
 
 class Connection {

@@ -46,12 +46,18 @@ void WaylandRun::onSurfaceConfigured(Output& output, int width, int height) {
     output.width = width;
     output.height = height;
     output.stage = OutputStage::configured;
+    scaleSurface(output);  // a viewport waits for the size
     return;
   }
   if (width == output.width && height == output.height) return;
   output.width = width;
   output.height = height;
+  scaleSurface(output);
   egl_.resize(output);
+}
+
+void WaylandRun::onSurfaceRescaled(Output& output) {
+  if (output.stage == OutputStage::drawing) egl_.resize(output);
 }
 
 void WaylandRun::onSurfaceClosed(Output& output) {

@@ -1,10 +1,12 @@
 // Wayland/EGL front-end of the native program `glassfall` (--wayland): the run.
 //  [x] every output: a layer-shell surface on the overlay layer, all edges, keyboard focus;
 //      without layer-shell a fullscreen xdg_toplevel per output (overlay_surface)
-//  [x] picture: each output copied into wl_shm before anything shows, through
-//      ext-image-copy-capture where offered (capture_image_copy), else wlr-screencopy
-//      (capture_screencopy); turned back from the copy's transform, put together into one
-//      desktop picture; no capture protocol: untextured pieces
+//  [x] picture: each output copied before anything shows, from the first the session offers:
+//      ext-image-copy-capture (capture_image_copy) or wlr-screencopy (capture_screencopy) into
+//      wl_shm, turned back from the copy's transform; KWin's screenshots on the session bus
+//      (capture_kwin); all put together into one desktop picture; with none: untextured pieces
+//  [x] fractional scales (wp_fractional_scale_v1 + wp_viewporter): buffers of the output's
+//      own pixel size, the picture as fine as the finest output
 //  [x] one scene for the whole layout, each surface showing its output's part of it at the
 //      output's buffer scale (one frame schedule, one picture, one texture, one GL context)
 //  [x] outputs plugged in (surface within a second, black where no picture was taken) and
@@ -12,7 +14,7 @@
 //      while its output stays; a run with no surface left ends
 //  [x] ends: a key other than g, r, s; the pointer moved or a button; SIGTERM/SIGINT; the
 //      compositor gone (exit 0); a protocol error (exit 1); a drawing loop stuck for 3 s
-//  [ ] fractional scale, the --fps corner (no font here)
+//  [ ] the --fps corner (no font here)
 #include "wayland_front.h"
 
 #include <unistd.h>
@@ -22,8 +24,10 @@
 #include <vector>
 
 #include "capture_image_copy.h"
+#include "capture_kwin.h"
 #include "capture_screencopy.h"
 #include "frame_loop.h"
+#include "mipmap_chain.h"
 #include "posix_clock.h"
 #include "scene.h"
 #include "wayland_run.h"
@@ -60,16 +64,16 @@ void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
   const CaptureSource source = chooseCaptureSource(g.imageCopy, g.outputSources, g.screencopy);
   if (source == CaptureSource::none) {
-    std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
+    // KDE Plasma: no capture protocol, but KWin's screenshots on the session bus.
+    if (!captureThroughKwin(outputs_, monotonicNow() + kCaptureTimeout, kProgram) && !ending()) {
+      std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
+    }
     return;
   }
   for (auto& o : outputs_) {
     if (o->stage != OutputStage::described) continue;
-    if (source == CaptureSource::imageCopy) {
-      requestImageCopy(g.imageCopy, g.outputSources, g.shm, *o);
-    } else {
-      requestScreencopy(g.screencopy, g.shm, *o);
-    }
+    if (source == CaptureSource::imageCopy) requestImageCopy(g.imageCopy, g.outputSources, g.shm, *o);
+    if (source == CaptureSource::screencopy) requestScreencopy(g.screencopy, g.shm, *o);
   }
   const std::int64_t deadline = monotonicNow() + kCaptureTimeout;
   for (;;) {
@@ -80,12 +84,10 @@ void WaylandRun::captureOutputs() {
     if (left <= 0) break;
     if (!connection_.dispatch(int(left / 1000000) + 1)) break;
   }
+  // Given up: let go, so that a late answer can neither write into the buffer nor take the
+  // output back from a later stage.
   for (auto& o : outputs_) {
-    if (o->stage != OutputStage::capturing) continue;
-    // Given up: its copy let go, so that a late answer can neither write into the buffer nor
-    // take the output back from a later stage.
-    o->stage = OutputStage::captured;
-    cancelCapture(*o);
+    if (o->stage == OutputStage::capturing) cancelCapture(*o);
   }
 }
 
@@ -96,7 +98,8 @@ void WaylandRun::composePicture() {
   for (auto& o : outputs_) {
     if (o->stage == OutputStage::announced) continue;
     places.push_back(o->place());
-    if (o->scale > pictureScale_) pictureScale_ = o->scale;
+    // As fine as the finest output: every pixel of a 1.5x or 2x copy reaches the picture.
+    if (o->density().n > pictureScale_.n) pictureScale_ = o->density();
     if (o->captured.data) {
       o->captured.logical = o->place();
       captures.push_back(o->captured);
@@ -106,13 +109,19 @@ void WaylandRun::composePicture() {
   if (bounds_.width <= 0) bounds_ = {0, 0, kDefaultWidth, kDefaultHeight};
   if (!captures.empty()) {
     std::vector<std::uint32_t> pixels;
-    if (!composeDesktop(captures, bounds_, pictureScale_, pixels) ||
-        !desktopPicture(pixels, bounds_, pictureScale_, picture_)) {
+    const FractionalScale finer =
+        pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
+    // The finer picture where it fits within the picture limit, else the output's own scale.
+    const bool composed =
+        composeDesktop(captures, bounds_, finer, pixels) && desktopPicture(pixels, bounds_, finer, picture_);
+    if (!composed && !(composeDesktop(captures, bounds_, pictureScale_, pixels) &&
+                       desktopPicture(pixels, bounds_, pictureScale_, picture_))) {
       std::fprintf(stderr, "%s: the desktop is too large to picture: the pieces show untextured\n", kProgram);
     }
   }
   for (auto& o : outputs_) {
     o->capture.reset();
+    o->copied.clear();
     o->captured.data = nullptr;
   }
   pictureRows_ = picture_.rows();
@@ -121,7 +130,7 @@ void WaylandRun::composePicture() {
 
 bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   const Output& o = *views_[index];
-  where = outputViewport(bounds_, o.place(), o.bufferScale);
+  where = outputViewport(bounds_, o.place(), o.drawScale());
   return true;
 }
 
@@ -189,7 +198,7 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
   FrameDriverOptions driving;
   driving.frequency = kNanosecondsPerSecond;
   driving.delay = std::int64_t(options_.delayMicroseconds) * 1000;
-  const Viewport view = outputViewport(bounds_, first->place(), first->bufferScale);
+  const Viewport view = outputViewport(bounds_, first->place(), first->drawScale());
   ::placeView(view.left, view.bottom, view.width, view.height);
   driver_.init(driving, view.width, view.height, &pictureRows_, monotonicNow());
   driving_ = true;

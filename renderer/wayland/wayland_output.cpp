@@ -48,6 +48,16 @@ LayoutRect Output::place() const {
   return r;
 }
 
+FractionalScale Output::density() const {
+  if (!haveLogicalSize) return FractionalScale{(scale > 0 ? scale : 1) * kScaleDenominator};
+  return outputDensity(modeWidth, modeHeight, logical.width, logical.height, transformSwapsSides(transform), scale);
+}
+
+FractionalScale Output::drawScale() const {
+  if (preferredScale > 0 && viewport) return FractionalScale{preferredScale};
+  return FractionalScale{bufferScale * kScaleDenominator};
+}
+
 namespace {
 
 void described(Output& o) {
@@ -76,8 +86,10 @@ void outputDone(void* data, wl_output*) {
   described(*o);
 }
 void outputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Output*>(data)->scale = factor; }
+void outputName(void* data, wl_output*, const char* name) { static_cast<Output*>(data)->connector = name ? name : ""; }
 void outputText(void*, wl_output*, const char*) {}
-const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone, outputScale, outputText, outputText};
+const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
+                                            outputScale,    outputName, outputText};
 
 void xdgOutputPosition(void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
   auto* o = static_cast<Output*>(data);
@@ -92,8 +104,12 @@ void xdgOutputSize(void* data, zxdg_output_v1*, std::int32_t width, std::int32_t
   o->haveLogicalSize = true;
 }
 void xdgOutputDone(void* data, zxdg_output_v1*) { described(*static_cast<Output*>(data)); }
+void xdgOutputName(void* data, zxdg_output_v1*, const char* name) {
+  auto* o = static_cast<Output*>(data);
+  if (o->connector.empty() && name) o->connector = name;  // wl_output's own name, where it gave one, is the same
+}
 void xdgOutputText(void*, zxdg_output_v1*, const char*) {}
-const zxdg_output_v1_listener kXdgOutputListener = {xdgOutputPosition, xdgOutputSize, xdgOutputDone, xdgOutputText,
+const zxdg_output_v1_listener kXdgOutputListener = {xdgOutputPosition, xdgOutputSize, xdgOutputDone, xdgOutputName,
                                                     xdgOutputText};
 
 }  // namespace
@@ -114,7 +130,9 @@ void cancelCapture(Output& output) {
   output.frame = nullptr;
   releaseImageCopy(output);
   output.capture.reset();
+  output.copied.clear();
   output.captured.data = nullptr;
+  if (output.stage == OutputStage::capturing) output.stage = OutputStage::captured;
 }
 
 void releaseOutput(Output& output) {

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "capture_choice.h"
 #include "desktop_picture.h"
@@ -22,6 +24,8 @@ struct ext_image_copy_capture_frame_v1;
 struct zwlr_layer_surface_v1;
 struct xdg_surface;
 struct xdg_toplevel;
+struct wp_fractional_scale_v1;
+struct wp_viewport;
 
 // Where an output is in its life with us. The capture stages come only before the run shows;
 // an output announced later goes from described straight to covered.
@@ -63,6 +67,8 @@ struct Output {
   wl_shm* shm = nullptr;  // where its copy is made
   std::uint32_t name = 0;
   wl_output* output = nullptr;
+  std::string connector;  // the compositor's name for it ("DP-1"), when it tells
+
   zxdg_output_v1* xdgOutput = nullptr;
   OutputStage stage = OutputStage::announced;
   int scale = 1;
@@ -85,6 +91,7 @@ struct Output {
   int captureTries = 0;           // frames asked of the session
   std::unique_ptr<CaptureBuffer> capture;
   OutputCapture captured;
+  std::vector<unsigned char> copied;  // a copy read from a pipe rather than made in wl_shm (KWin)
 
   // Our surface over it.
   wl_surface* surface = nullptr;
@@ -95,12 +102,21 @@ struct Output {
   EGLSurface eglSurface = EGL_NO_SURFACE;
   int width = 0;  // logical, as the compositor configured the surface
   int height = 0;
-  int bufferScale = 1;
+  int bufferScale = 1;  // the integer scale drawn at until the compositor prefers a fractional one
+  int preferredScale = 0;  // 120ths, from wp_fractional_scale_v1; 0 before it says
+  wp_fractional_scale_v1* fractionalScale = nullptr;
+  wp_viewport* viewport = nullptr;
   int timesClosed = 0;
   bool mustDraw = true;  // shown nothing yet, or resized
 
   // Its rectangle in the layout, logical pixels.
   LayoutRect place() const;
+  // Its pixels per logical pixel (mode over logical size): the picture's scale over it.
+  FractionalScale density() const;
+  // The scale our surface is drawn at, and its buffer's size at that scale.
+  FractionalScale drawScale() const;
+  int bufferWidth() const { return int(scaledLength(width, drawScale())); }
+  int bufferHeight() const { return int(scaledLength(height, drawScale())); }
   bool hasSurface() const { return stage == OutputStage::covered || stage == OutputStage::configured ||
                                    stage == OutputStage::drawing; }
 };
@@ -109,7 +125,8 @@ struct Output {
 void listenToOutput(Output& output, zxdg_output_manager_v1* xdgOutputs);
 // The xdg-output of an output announced before the manager.
 void listenToXdgOutput(Output& output, zxdg_output_manager_v1* xdgOutputs);
-// Lets a copy under way go, whichever protocol it uses; its buffer too.
+// Lets a copy under way go, whichever protocol it uses, and its buffer: an output still
+// capturing ends captured, without pixels.
 void cancelCapture(Output& output);
 // Lets the output's objects go (not its surface).
 void releaseOutput(Output& output);

@@ -53,6 +53,7 @@ class WaylandRun : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, Fra
   void onOutputDescribed(Output& output) override;
   // SurfaceEvents
   void onSurfaceConfigured(Output& output, int width, int height) override;
+  void onSurfaceRescaled(Output& output) override;
   void onSurfaceClosed(Output& output) override;
   void onCloseAsked() override { quit_ = true; }
   // InputEvents
@@ -87,7 +88,7 @@ class WaylandRun : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, Fra
   std::vector<Output*> failedSwaps_;
 
   LayoutRect bounds_;  // the layout the picture covers, fixed at the start
-  int pictureScale_ = 1;
+  FractionalScale pictureScale_;
   HeldPicture picture_;
   PictureRows pictureRows_;
   FrameDriver driver_;

@@ -10,6 +10,7 @@ import subprocess
 import tempfile
 import unittest
 import xml.etree.ElementTree as ET
+from pathlib import Path
 
 import gfharness as h
 import linuxharness as lh
@@ -52,6 +53,31 @@ class LinuxPackagesTest(unittest.TestCase):
         self.assertEqual(desktop["X-KDE-DBUS-Restricted-Interfaces"], "org.kde.KWin.ScreenShot2")
         self.assertEqual(desktop["Icon"], "glassfall")
         self.assertEqual(desktop["Type"], "Application")
+
+    def test_idle_service_is_a_user_unit_of_the_graphical_session_that_systemd_accepts(self):
+        relative = "lib/systemd/user/glassfall-idle.service"
+        text = Path(self.installed(relative)).read_text()
+        unit = configparser.ConfigParser(interpolation=None, strict=False)
+        unit.optionxform = str
+        unit.read_string(text)
+        self.assertEqual(unit["Service"]["ExecStart"].split(), [PROGRAM, "--idle", "240"])
+        self.assertEqual(unit["Service"]["Restart"], "on-failure")
+        for key in ("PartOf", "After"):
+            self.assertEqual(unit["Unit"][key], "graphical-session.target")
+        self.assertEqual(unit["Install"]["WantedBy"], "graphical-session.target")
+        # Installed, not enabled: nothing links it into a target.
+        self.assertFalse([p for p in os.listdir(os.path.dirname(self.installed(relative))) if p.endswith(".wants")])
+        # systemd's own check, as the user's manager reads it: the command (here the installed copy's)
+        # and the manual page it names must exist.
+        with tempfile.TemporaryDirectory(prefix="gf-unit-") as folder:
+            copy = os.path.join(folder, "glassfall-idle.service")
+            with open(copy, "w") as f:
+                f.write(text.replace(PROGRAM, self.installed(PROGRAM[len("/usr/"):])))
+            runtime = os.path.join(folder, "run")
+            os.mkdir(runtime, 0o700)
+            checked = run("systemd-analyze", "--user", "verify", copy,
+                          env={**os.environ, "XDG_RUNTIME_DIR": runtime, "MANPATH": self.installed("share/man")})
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
 
     def test_icon_at_every_hicolor_size_it_claims(self):
         hicolor = self.installed("share/icons/hicolor")

@@ -15,7 +15,7 @@ bool same(const HackOptions& a, const HackOptions& b) {
   // The window counts only where the frames go into one.
   return a.target == b.target && (a.target == DrawTarget::ownWindow || a.window == b.window) && a.delayMicroseconds == b.delayMicroseconds &&
          a.showFps == b.showFps && a.wayland == b.wayland && a.music.file == b.music.file && a.music.cd == b.music.cd &&
-         a.music.track == b.music.track;
+         a.music.track == b.music.track && a.idleSeconds == b.idleSeconds;
 }
 
 // The options as a command line that asks for exactly them.
@@ -31,6 +31,7 @@ std::vector<std::string> spelt(const HackOptions& o) {
   if (!o.music.file.empty()) words.push_back("--music=" + o.music.file);
   if (o.music.cd) words.push_back("-cd");
   words.insert(words.end(), {"--track", std::to_string(o.music.track)});
+  if (o.idleSeconds > 0) words.insert(words.end(), {"--idle", std::to_string(o.idleSeconds)});
   return words;
 }
 
@@ -81,6 +82,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     unsigned long fromVariable = 0;
     if (screensaverWindow) parseWindowId(screensaverWindow, fromVariable);
     require(options.window == fromVariable, kTarget, "the root is not the screensaver's window");
+  }
+
+  require(options.idleSeconds >= 0 && options.idleSeconds <= kMaxIdleSeconds, kTarget, "an idle time out of range");
+  require(options.idleSeconds == 0 || options.target == DrawTarget::ownWindow, kTarget, "waiting for an X window");
+  if (options.idleSeconds > 0) {
+    // Each run it starts asks for the same animation and music, and is a run, not a wait.
+    std::vector<std::string> runWords = idleRunArguments(options);
+    runWords.insert(runWords.begin(), "glassfall");
+    HackOptions run;
+    require(parse(runWords, nullptr, run).outcome == ParseOutcome::run, kTarget, "an idle run's options refused");
+    HackOptions expected = options;
+    expected.idleSeconds = 0;
+    expected.wayland = true;
+    require(same(run, expected), kTarget, "an idle run with other options than the waiting process");
   }
 
   HackOptions again;

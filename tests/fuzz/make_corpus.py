@@ -117,6 +117,8 @@ def hack_options_seeds():
         "wayland_root.bin": words(b"", b"--wayland", b"--root"),
         "help.bin": words(b"12", b"-h"),
         "dangling.bin": words(b"", b"--delay"),
+        "idle.bin": words(b"", b"--idle", b"240", b"--music=-x.mp3", b"--fps"),
+        "idle_refused.bin": words(b"", b"--idle=86401", b"--root", b"-idle", b"0"),
     }
 
 
@@ -132,11 +134,32 @@ def host_command_line_seeds():
     }
 
 
+def kwin_image_seeds():
+    # flags (1 type 2 width 4 height 8 stride 16 format, 32 big-endian host, 64 not raw), then
+    # width, height, stride (one byte each, or 0x80 and 8 bytes), a format index, the pipe's bytes.
+    every = 0x1F
+
+    def answer(w, h, stride, fmt, pipe, flags=every):
+        return u8(flags, w, h, stride, fmt) + pipe
+    return {
+        "argb32.bin": answer(3, 2, 12, 1, bytes(range(24))),
+        "padded_rgba.bin": answer(2, 2, 12, 7, bytes(24)),
+        "rgb888.bin": answer(3, 1, 9, 4, bytes(range(9))),
+        "short_pipe.bin": answer(4, 4, 16, 1, bytes(40)),
+        "narrow_rows.bin": answer(8, 1, 4, 1, bytes(32)),
+        "huge.bin": u8(every, 0x80) + u64(1 << 40) + u8(0x80) + u64(1 << 40) + u8(0x80) + u64(1 << 62) + u8(1),
+        "big_endian_words.bin": answer(1, 1, 4, 1, bytes(4), flags=every | 32),
+        "no_stride.bin": answer(1, 1, 4, 1, bytes(4), flags=every & ~8),
+        "png.bin": answer(1, 1, 4, 1, bytes(4), flags=every | 64),
+    }
+
+
 def main():
     targets = {
         "bitmap": bitmap_seeds(),
         "screen_pixels": screen_pixels_seeds(),
         "desktop_picture": desktop_picture_seeds(),
+        "kwin_image": kwin_image_seeds(),
         "config_file": config_file_seeds(),
         "hack_options": hack_options_seeds(),
         "host_command_line": host_command_line_seeds(),

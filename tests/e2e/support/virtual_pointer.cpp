@@ -1,5 +1,7 @@
 // Test tool: moves a virtual pointer or presses a button on the compositor's seat, as a mouse
-// would (wlr-virtual-pointer). `virtual_pointer move DX DY` or `virtual_pointer click`.
+// would (wlr-virtual-pointer). `virtual_pointer move DX DY`, `virtual_pointer click`, or
+// `virtual_pointer wiggle SECONDS`: the move of `move 60 40`, then a pixel to and fro every 100 ms
+// for that long, a user at work, then the monotonic time of the last motion on standard output.
 #include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -27,19 +29,22 @@ void global(void*, wl_registry* registry, std::uint32_t name, const char* interf
 void globalRemove(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener kRegistry = {global, globalRemove};
 
-std::uint32_t nowMs() {
+double nowSeconds() {
   timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
-  return std::uint32_t(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+  return double(t.tv_sec) + t.tv_nsec / 1e9;
 }
+
+std::uint32_t nowMs() { return std::uint32_t(std::uint64_t(nowSeconds() * 1000)); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const bool move = argc == 4 && std::strcmp(argv[1], "move") == 0;
   const bool click = argc == 2 && std::strcmp(argv[1], "click") == 0;
-  if (!move && !click) {
-    std::fprintf(stderr, "usage: %s move DX DY | click\n", argv[0]);
+  const bool wiggle = argc == 3 && std::strcmp(argv[1], "wiggle") == 0;
+  if (!move && !click && !wiggle) {
+    std::fprintf(stderr, "usage: %s move DX DY | click | wiggle SECONDS\n", argv[0]);
     return 2;
   }
   wl_display* display = wl_display_connect(nullptr);
@@ -55,8 +60,8 @@ int main(int argc, char** argv) {
   wl_display_roundtrip(display);
   // A seat without a pointer gains one now: clients need a moment to bind it, as with wtype.
   usleep(300000);
-  if (move) {
-    const double dx = std::atof(argv[2]), dy = std::atof(argv[3]);
+  if (move || wiggle) {
+    const double dx = move ? std::atof(argv[2]) : 60, dy = move ? std::atof(argv[3]) : 40;
     // In small steps, as a hand moves a mouse.
     for (int i = 0; i < 10; ++i) {
       zwlr_virtual_pointer_v1_motion(pointer, nowMs(), wl_fixed_from_double(dx / 10), wl_fixed_from_double(dy / 10));
@@ -64,7 +69,21 @@ int main(int argc, char** argv) {
       wl_display_flush(display);
       usleep(10000);
     }
-  } else {
+  }
+  if (wiggle) {
+    const double end = nowSeconds() + std::atof(argv[2]);
+    double last = 0;
+    for (int i = 0; nowSeconds() < end; ++i) {
+      // Taken before the motion leaves: the compositor cannot have seen it earlier.
+      last = nowSeconds();
+      zwlr_virtual_pointer_v1_motion(pointer, nowMs(), wl_fixed_from_int(i % 2 ? -1 : 1), 0);
+      zwlr_virtual_pointer_v1_frame(pointer);
+      wl_display_flush(display);
+      usleep(100000);
+    }
+    wl_display_roundtrip(display);
+    std::printf("%.3f\n", last);
+  } else if (click) {
     const std::uint32_t left = 0x110;  // BTN_LEFT
     zwlr_virtual_pointer_v1_button(pointer, nowMs(), left, WL_POINTER_BUTTON_STATE_PRESSED);
     zwlr_virtual_pointer_v1_frame(pointer);

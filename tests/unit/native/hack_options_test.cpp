@@ -123,7 +123,7 @@ TEST(HackOptions, HelpWinsAndTheUsageNamesEveryOption) {
   EXPECT_EQ(parse({"-h"}).result.outcome, ParseOutcome::help);
   const std::string usage = hackUsage("glassfall");
   for (const char* option : {"--window ", "--root", "--window-id ID", "--delay USEC", "--fps", "--help",
-                             "--music FILE", "--cd", "--track N"}) {
+                             "--music FILE", "--cd", "--track N", "--idle SECONDS"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
@@ -226,4 +226,38 @@ TEST(HackOptions, WaylandWhenAskedOrWhenTheSessionHasNoXDisplay) {
   // The capture sources in the order they are tried.
   ASSERT_NE(usage.find("ext-image-copy-capture"), std::string::npos);
   EXPECT_LT(usage.find("ext-image-copy-capture"), usage.find("wlr-screencopy"));
+}
+
+TEST(HackOptions, IdleTakesSecondsFromOneToADay) {
+  EXPECT_EQ(parse({"--idle", "300"}).options.idleSeconds, 300);
+  EXPECT_EQ(parse({"-idle=1"}).options.idleSeconds, 1);
+  EXPECT_EQ(parse({"--idle", "86400", "--wayland"}).options.idleSeconds, 86400);
+  EXPECT_EQ(parse({}).options.idleSeconds, 0);
+  for (const char* bad : {"0", "-5", "abc", "5s", "", "86401", "99999999999999999999"}) {
+    const Parsed p = parse({"--idle", bad});
+    EXPECT_EQ(p.result.outcome, ParseOutcome::usageError) << bad;
+    EXPECT_NE(p.result.message.find("--idle wants seconds from 1 to 86400"), std::string::npos) << bad;
+  }
+  EXPECT_EQ(parse({"--idle"}).result.outcome, ParseOutcome::usageError);
+  // XScreenSaver's windows are its own runs, never ours to wait for.
+  EXPECT_EQ(parse({"--idle", "60", "--root"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_EQ(parse({"--window-id", "0x400001", "--idle", "60"}).result.outcome, ParseOutcome::usageError);
+}
+
+TEST(HackOptions, EachIdleRunIsTheWaylandOverlayWithTheSameAnimationAndMusic) {
+  using Words = std::vector<std::string>;
+  EXPECT_EQ(idleRunArguments(parse({"--idle", "5"}).options), (Words{"--wayland", "--delay", "16667"}));
+  EXPECT_EQ(idleRunArguments(parse({"--idle", "5", "--delay", "33333", "--fps", "--cd", "--track", "3"}).options),
+            (Words{"--wayland", "--delay", "33333", "--fps", "--cd", "--track", "3"}));
+  // A file named like an option stays the run's music file, not an option of its own.
+  const Parsed p = parse({"--idle", "5", "--music", "-rain.mp3"});
+  const Words words = idleRunArguments(p.options);
+  EXPECT_EQ(words.back(), "--music=-rain.mp3");
+  std::vector<const char*> argv;
+  for (const std::string& w : words) argv.push_back(w.c_str());
+  const Parsed again = parse(argv);
+  EXPECT_EQ(again.result.outcome, ParseOutcome::run);
+  EXPECT_TRUE(again.options.wayland);
+  EXPECT_EQ(again.options.music.file, "-rain.mp3");
+  EXPECT_EQ(again.options.idleSeconds, 0);  // a run, never another waiting process
 }
