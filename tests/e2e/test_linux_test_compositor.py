@@ -125,7 +125,7 @@ class CompositorTest(unittest.TestCase):
         for n in (1, 2):
             h.wait_until(lambda: lh.broken(comp.shot(n)), SHOW, interval=0.1,
                          what=f"shards on output {n}")
-            comp.shot(n, f"broken-{n}.png")
+            comp.shot(n, OUT / f"broken-{n}.png")
             status = comp.status(n)
             self.assertEqual((status["captures"], status["screencopies"]), (1, 0), status)
         self.assertNotIn("no screen capture", self.stderr_text())
@@ -191,7 +191,7 @@ class CompositorTest(unittest.TestCase):
             self.assertTrue(view is None or magenta_share(view) == 0)
             return view is not None and view.dark_fraction() > 0.99
         h.wait_until(all_black, SHOW, interval=0.1, what="output 2 black at the picture's still moment")
-        comp.shot(2, "failed-2.png")
+        comp.shot(2, OUT / "failed-2.png")
         self.assertEqual(comp.status(2)["captures"], 0)
         self.end_by_sigterm(proc)
 
@@ -206,7 +206,7 @@ class CompositorTest(unittest.TestCase):
         self.assertEqual(before["closed"], 1)
         # A new layer surface on the same output, drawing; the other output drawing all along.
         self.wait_drawn(proc, 1, since=before["commits"] + 2)
-        comp.shot(1, "covered-again-1.png")
+        comp.shot(1, OUT / "covered-again-1.png")
         self.assertEqual(comp.status(1)["surfaces"], 1)
         self.wait_drawn(proc, 2, since=comp.status(2)["commits"] + 2)
         self.end_by_sigterm(proc)

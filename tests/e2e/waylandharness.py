@@ -239,7 +239,8 @@ class TestCompositor:
         return {k: int(v) for k, v in (item.split("=") for item in self.command(f"status {output}").split())}
 
     def shot(self, output, save_as=None):
-        """The last buffer our layer surface on `output` committed; None before the first."""
+        """The last buffer our layer surface on `output` committed, kept at the path `save_as`
+        when given; None before the first."""
         self.shots += 1
         path = self.folder / f"shot-{self.shots % 2}.ppm"
         try:
@@ -250,7 +251,7 @@ class TestCompositor:
             raise
         image = h.Image.from_ppm(path.read_bytes())
         if save_as:
-            image.save(OUT / save_as)
+            image.save(save_as)
         return image
 
     def env(self, wayland=True, **extra):
