@@ -268,6 +268,24 @@ class CompositorTest(unittest.TestCase):
                 self.end_by_sigterm(proc)
                 comp.stop()
 
+    def test_a_capture_never_answered_is_given_up_after_5_s_and_let_go(self):
+        for capture in ("ext", "screencopy"):
+            with self.subTest(capture):
+                comp = self.compositor(1, capture=capture)
+                comp.command("hold 1")
+                proc = self.glassfall()
+                h.wait_until(lambda: comp.status(1)["held"] == 1, 10, what="the program's capture of output 1")
+                asked = time.monotonic()
+                h.wait_until(lambda: comp.status(1)["commits"] > 0, 20, what="the run showing without the copy")
+                self.assertGreater(time.monotonic() - asked, 4.0, "shown before the capture was given up")
+                # The copy comes late: the output it was for goes on drawing, and the frame was let
+                # go, so the copy had nowhere to go.
+                comp.command("release 1")
+                self.wait_drawn(proc, 1, since=comp.status(1)["commits"] + 3)
+                self.assertEqual(comp.status(1)["captures"] + comp.status(1)["screencopies"], 0)
+                self.end_by_sigterm(proc)
+                comp.stop()
+
 
 if __name__ == "__main__":
     unittest.main()
