@@ -151,9 +151,9 @@ std::string hackUsage(const char* programName) {
       "  --wayland         cover every output of the Wayland compositor ($WAYLAND_DISPLAY);\n"
       "                    chosen by itself when $WAYLAND_DISPLAY is set and $DISPLAY is not.\n"
       "                    Any key but g, r and s, moving the pointer or a button ends it.\n"
-      "                    The desktop's picture: wlr-screencopy where offered, else KWin's\n"
-      "                    screenshots (KDE Plasma, for the program its desktop entry names),\n"
-      "                    else none (plain shards)\n"
+      "                    The desktop's picture: ext-image-copy-capture where offered, else\n"
+      "                    wlr-screencopy, else KWin's screenshots (KDE Plasma, for the program\n"
+      "                    its desktop entry names), else none (plain shards)\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
       ", about 60 frames/s;\n"

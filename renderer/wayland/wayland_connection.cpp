@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ext-image-capture-source-v1-client-protocol.h"
+#include "ext-image-copy-capture-v1-client-protocol.h"
 #include "posix_clock.h"
 #include "stop_signals.h"
 // HACK: the generated header names an argument `namespace`, a C++ keyword.
@@ -168,6 +170,12 @@ void Connection::onGlobal(std::uint32_t name, const char* interface, std::uint32
     g.layerShell = bind<zwlr_layer_shell_v1>(registry_, name, &zwlr_layer_shell_v1_interface, version, 2);
   } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
     g.screencopy = bind<zwlr_screencopy_manager_v1>(registry_, name, &zwlr_screencopy_manager_v1_interface, version, 3);
+  } else if (std::strcmp(interface, ext_image_copy_capture_manager_v1_interface.name) == 0) {
+    g.imageCopy = bind<ext_image_copy_capture_manager_v1>(registry_, name, &ext_image_copy_capture_manager_v1_interface,
+                                                          version, 1);
+  } else if (std::strcmp(interface, ext_output_image_capture_source_manager_v1_interface.name) == 0) {
+    g.outputSources = bind<ext_output_image_capture_source_manager_v1>(
+        registry_, name, &ext_output_image_capture_source_manager_v1_interface, version, 1);
   } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
     g.xdgOutputs = bind<zxdg_output_manager_v1>(registry_, name, &zxdg_output_manager_v1_interface, version, 3);
     events_.onXdgOutputManager(g.xdgOutputs);
@@ -186,6 +194,8 @@ void Connection::close() {
   Globals& g = globals_;
   if (g.layerShell) zwlr_layer_shell_v1_destroy(g.layerShell);
   if (g.screencopy) zwlr_screencopy_manager_v1_destroy(g.screencopy);
+  if (g.imageCopy) ext_image_copy_capture_manager_v1_destroy(g.imageCopy);
+  if (g.outputSources) ext_output_image_capture_source_manager_v1_destroy(g.outputSources);
   if (g.xdgOutputs) zxdg_output_manager_v1_destroy(g.xdgOutputs);
   if (g.wmBase) xdg_wm_base_destroy(g.wmBase);
   if (g.fractionalScale) wp_fractional_scale_manager_v1_destroy(g.fractionalScale);

@@ -8,6 +8,8 @@
 
 struct zwlr_layer_shell_v1;
 struct zwlr_screencopy_manager_v1;
+struct ext_image_copy_capture_manager_v1;
+struct ext_output_image_capture_source_manager_v1;
 struct zxdg_output_manager_v1;
 struct xdg_wm_base;
 struct wp_fractional_scale_manager_v1;
@@ -32,6 +34,8 @@ struct Globals {
   wl_shm* shm = nullptr;
   zwlr_layer_shell_v1* layerShell = nullptr;
   zwlr_screencopy_manager_v1* screencopy = nullptr;
+  ext_image_copy_capture_manager_v1* imageCopy = nullptr;
+  ext_output_image_capture_source_manager_v1* outputSources = nullptr;
   zxdg_output_manager_v1* xdgOutputs = nullptr;
   xdg_wm_base* wmBase = nullptr;
   // Both or neither used: a fractional scale is drawn through a viewport.

@@ -1,10 +1,10 @@
 // Wayland/EGL front-end of the native program `glassfall` (--wayland): the run.
 //  [x] every output: a layer-shell surface on the overlay layer, all edges, keyboard focus;
 //      without layer-shell a fullscreen xdg_toplevel per output (overlay_surface)
-//  [x] picture: each output copied through wlr-screencopy into wl_shm before anything shows
-//      (capture_screencopy), turned back from the output's transform, put together into one
-//      desktop picture; without it KWin's screenshots on the session bus (capture_kwin); with
-//      neither: untextured pieces
+//  [x] picture: each output copied before anything shows, from the first the session offers:
+//      ext-image-copy-capture (capture_image_copy) or wlr-screencopy (capture_screencopy) into
+//      wl_shm, turned back from the copy's transform; KWin's screenshots on the session bus
+//      (capture_kwin); all put together into one desktop picture; with none: untextured pieces
 //  [x] fractional scales (wp_fractional_scale_v1 + wp_viewporter): buffers of the output's
 //      own pixel size, the picture as fine as the finest output
 //  [x] one scene for the whole layout, each surface showing its output's part of it at the
@@ -14,7 +14,7 @@
 //      while its output stays; a run with no surface left ends
 //  [x] ends: a key other than g, r, s; the pointer moved or a button; SIGTERM/SIGINT; the
 //      compositor gone (exit 0); a protocol error (exit 1); a drawing loop stuck for 3 s
-//  [ ] ext-image-copy-capture, the --fps corner (no font here)
+//  [ ] the --fps corner (no font here)
 #include "wayland_front.h"
 
 #include <unistd.h>
@@ -23,6 +23,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture_image_copy.h"
 #include "capture_kwin.h"
 #include "capture_screencopy.h"
 #include "frame_loop.h"
@@ -61,7 +62,8 @@ WaylandRun::WaylandRun(const RunOptions& options)
 // are waited for: one announced meanwhile is covered black with the rest.
 void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
-  if (!g.screencopy) {
+  const CaptureSource source = chooseCaptureSource(g.imageCopy, g.outputSources, g.screencopy);
+  if (source == CaptureSource::none) {
     // KDE Plasma: no capture protocol, but KWin's screenshots on the session bus.
     if (!captureThroughKwin(outputs_, monotonicNow() + kCaptureTimeout, kProgram) && !ending()) {
       std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
@@ -69,7 +71,9 @@ void WaylandRun::captureOutputs() {
     return;
   }
   for (auto& o : outputs_) {
-    if (o->stage == OutputStage::described) requestScreencopy(g.screencopy, g.shm, *o);
+    if (o->stage != OutputStage::described) continue;
+    if (source == CaptureSource::imageCopy) requestImageCopy(g.imageCopy, g.outputSources, g.shm, *o);
+    if (source == CaptureSource::screencopy) requestScreencopy(g.screencopy, g.shm, *o);
   }
   const std::int64_t deadline = monotonicNow() + kCaptureTimeout;
   for (;;) {
@@ -80,8 +84,10 @@ void WaylandRun::captureOutputs() {
     if (left <= 0) break;
     if (!connection_.dispatch(int(left / 1000000) + 1)) break;
   }
+  // Given up: let go, so that a late answer can neither write into the buffer nor take the
+  // output back from a later stage.
   for (auto& o : outputs_) {
-    if (o->stage == OutputStage::capturing) o->stage = OutputStage::captured;  // given up
+    if (o->stage == OutputStage::capturing) cancelCapture(*o);
   }
 }
 

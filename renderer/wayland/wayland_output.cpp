@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "capture_image_copy.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
@@ -124,11 +125,18 @@ void listenToXdgOutput(Output& output, zxdg_output_manager_v1* xdgOutputs) {
   zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, &output);
 }
 
-void releaseOutput(Output& output) {
+void cancelCapture(Output& output) {
   if (output.frame) zwlr_screencopy_frame_v1_destroy(output.frame);
   output.frame = nullptr;
+  releaseImageCopy(output);
   output.capture.reset();
   output.copied.clear();
+  output.captured.data = nullptr;
+  if (output.stage == OutputStage::capturing) output.stage = OutputStage::captured;
+}
+
+void releaseOutput(Output& output) {
+  cancelCapture(output);
   if (output.xdgOutput) zxdg_output_v1_destroy(output.xdgOutput);
   output.xdgOutput = nullptr;
   if (output.output) {

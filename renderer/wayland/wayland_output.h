@@ -12,11 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "capture_choice.h"
 #include "desktop_picture.h"
 
 struct zxdg_output_v1;
 struct zxdg_output_manager_v1;
 struct zwlr_screencopy_frame_v1;
+struct ext_image_capture_source_v1;
+struct ext_image_copy_capture_session_v1;
+struct ext_image_copy_capture_frame_v1;
 struct zwlr_layer_surface_v1;
 struct xdg_surface;
 struct xdg_toplevel;
@@ -78,8 +82,13 @@ struct Output {
   bool haveLogicalSize = false;
   bool wlDone = false;  // wl_output.done seen
 
-  // The copy taken before we cover it.
+  // The copy taken before we cover it: a screencopy frame, or an image-copy session and frame.
   zwlr_screencopy_frame_v1* frame = nullptr;
+  ext_image_capture_source_v1* captureSource = nullptr;
+  ext_image_copy_capture_session_v1* captureSession = nullptr;
+  ext_image_copy_capture_frame_v1* captureFrame = nullptr;
+  BufferConstraints constraints;  // the session's, since its last done
+  int captureTries = 0;           // frames asked of the session
   std::unique_ptr<CaptureBuffer> capture;
   OutputCapture captured;
   std::vector<unsigned char> copied;  // a copy read from a pipe rather than made in wl_shm (KWin)
@@ -116,5 +125,8 @@ struct Output {
 void listenToOutput(Output& output, zxdg_output_manager_v1* xdgOutputs);
 // The xdg-output of an output announced before the manager.
 void listenToXdgOutput(Output& output, zxdg_output_manager_v1* xdgOutputs);
+// Lets a copy under way go, whichever protocol it uses, and its buffer: an output still
+// capturing ends captured, without pixels.
+void cancelCapture(Output& output);
 // Lets the output's objects go (not its surface).
 void releaseOutput(Output& output);

@@ -1,12 +1,15 @@
 """The Wayland rig of the native program's tests: a headless sway run by an unprivileged user
 (sway refuses root) with a runtime directory of its own, the clients started on it owned and
-ended by id, its outputs read back with grim (wlr-screencopy) and keys typed with wtype."""
+ended by id, its outputs read back with grim (wlr-screencopy) and keys typed with wtype; and the
+tests' own compositor, which shows them the very buffers the program commits."""
 
 import os
 import pwd
+import select
 import shutil
 import signal
 import subprocess
+import time
 from pathlib import Path
 
 import gfharness as h
@@ -174,3 +177,106 @@ def our_pids():
     mark = f"{OWNER_VARIABLE}={os.getpid()}"
     return [pid for pid, _, comm, owner in lh.processes()
             if comm == "glassfall" and owner == uid and lh.carries(pid, mark)]
+
+
+# The tests' own compositor (tests/e2e/support/test_compositor.cpp): this build's, or one named.
+COMPOSITOR = Path(os.environ.get("GLASSFALL_TEST_COMPOSITOR") or lh.BUILD / "tests" / "bin" / "test_compositor")
+
+
+def output_spec(mode, place, scale, picture=None, transform=0):
+    """An output as the test compositor's command line and `add` take it: `mode` in the buffer's
+    orientation, `picture` what the user sees, `transform` wl_output's."""
+    spec = f"{mode[0]}x{mode[1]}+{place[0]}+{place[1]}@{scale}/{transform}"
+    return f"{spec}={picture}" if picture else spec
+
+
+class TestCompositor:
+    """The tests' own compositor, run by us with a runtime directory of its own: commands go to
+    its standard input one a line, each answered by one line on its standard output. Every
+    client started on it is owned here and ended by its group."""
+
+    def __init__(self, folder, outputs, capture="ext"):
+        self.folder = Path(folder)
+        self.runtime = self.folder / "run"
+        self.runtime.mkdir(mode=0o700)
+        self.log = open(self.folder / "compositor.log", "w")
+        argv = [str(COMPOSITOR), "--capture", capture]
+        for spec in outputs:
+            argv += ["--output", spec]
+        self.proc = subprocess.Popen(argv, env=self.env(wayland=False), stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=self.log, start_new_session=True)
+        self.pending = b""
+        self.clients = []
+        self.shots = 0
+        ready = self.read_line(20)
+        if not ready.startswith("ready "):
+            raise RuntimeError(f"test compositor: {ready!r} " + (self.folder / "compositor.log").read_text())
+        self.socket = ready.split()[1]
+
+    def read_line(self, timeout):
+        deadline = time.monotonic() + timeout
+        fd = self.proc.stdout.fileno()
+        while b"\n" not in self.pending:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise TimeoutError("the test compositor did not answer")
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                raise RuntimeError("the test compositor ended: " + (self.folder / "compositor.log").read_text())
+            self.pending += chunk
+        line, self.pending = self.pending.split(b"\n", 1)
+        return line.decode()
+
+    def command(self, line):
+        self.proc.stdin.write(line.encode() + b"\n")
+        self.proc.stdin.flush()
+        answer = self.read_line(20)
+        if not answer.startswith("ok"):
+            raise RuntimeError(f"test compositor: {line}: {answer}")
+        return answer[3:]
+
+    def status(self, output):
+        return {k: int(v) for k, v in (item.split("=") for item in self.command(f"status {output}").split())}
+
+    def shot(self, output, save_as=None):
+        """The last buffer our layer surface on `output` committed, kept at the path `save_as`
+        when given; None before the first."""
+        self.shots += 1
+        path = self.folder / f"shot-{self.shots % 2}.ppm"
+        try:
+            self.command(f"shot {output} {path}")
+        except RuntimeError as e:
+            if "nothing committed" in str(e):
+                return None
+            raise
+        image = h.Image.from_ppm(path.read_bytes())
+        if save_as:
+            image.save(save_as)
+        return image
+
+    def env(self, wayland=True, **extra):
+        env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
+               "LANG": "C.UTF-8", **OWNER_MARK, **sanitizer_settings()}
+        if wayland:
+            env["WAYLAND_DISPLAY"] = self.socket
+        env.update({k: str(v) for k, v in extra.items()})
+        return env
+
+    def client(self, argv, log, **extra):
+        proc = subprocess.Popen(argv, env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=subprocess.STDOUT, start_new_session=True)
+        self.clients.append(proc)
+        return proc
+
+    def left(self):
+        """Processes of ours still running on this compositor: whatever carries its runtime
+        directory, the compositor aside."""
+        return [pid for pid, _ in lh.carrying(f"XDG_RUNTIME_DIR={self.runtime}") if pid != self.proc.pid]
+
+    def stop(self):
+        for proc in self.clients:
+            stop_group(proc)
+        stop_group(self.proc)
+        self.proc.stdin.close()
+        self.proc.stdout.close()
+        self.log.close()

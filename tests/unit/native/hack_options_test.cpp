@@ -223,6 +223,9 @@ TEST(HackOptions, WaylandWhenAskedOrWhenTheSessionHasNoXDisplay) {
   const std::string usage = hackUsage("glassfall");
   EXPECT_NE(usage.find("--wayland"), std::string::npos);
   EXPECT_NE(usage.find("$WAYLAND_DISPLAY is set and $DISPLAY is not"), std::string::npos);
+  // The capture sources in the order they are tried.
+  ASSERT_NE(usage.find("ext-image-copy-capture"), std::string::npos);
+  EXPECT_LT(usage.find("ext-image-copy-capture"), usage.find("wlr-screencopy"));
 }
 
 TEST(HackOptions, IdleTakesSecondsFromOneToADay) {
