@@ -3,7 +3,8 @@
 //      without layer-shell a fullscreen xdg_toplevel per output (overlay_surface)
 //  [x] picture: each output copied through wlr-screencopy into wl_shm before anything shows
 //      (capture_screencopy), turned back from the output's transform, put together into one
-//      desktop picture; no capture protocol: untextured pieces
+//      desktop picture; no capture protocol: the screenshot portal's picture where its
+//      permission is stored (capture_portal, GNOME), else untextured pieces
 //  [x] one scene for the whole layout, each surface showing its output's part of it at the
 //      output's buffer scale (one frame schedule, one picture, one texture, one GL context)
 //  [x] outputs plugged in (surface within a second, black where no picture was taken) and
@@ -57,7 +58,7 @@ WaylandRun::WaylandRun(const RunOptions& options)
 void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
   if (!g.screencopy) {
-    std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
+    captureThroughPortal(kCaptureTimeout);
     return;
   }
   for (auto& o : outputs_) {
@@ -103,6 +104,7 @@ void WaylandRun::composePicture() {
     o->capture.reset();
     o->captured.data = nullptr;
   }
+  portalPicture_.clear();
   pictureRows_ = picture_.rows();
 }
 
