@@ -75,6 +75,7 @@ class GnomeShell:
         (self.folder / "home").mkdir()
         settings_file(self.folder, background)
         self.procs = []
+        self.logs = []
         self.system_bus = self.folder / "system_bus"
         self.session_bus = self.folder / "session_bus"
         services = self.folder / "services"
@@ -114,7 +115,8 @@ class GnomeShell:
         self.key(0xffe1)
 
     def log(self, name):
-        return open(self.folder / name, "a")
+        self.logs.append(open(self.folder / name, "a"))
+        return self.logs[-1]
 
     def env(self, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder / "home"), "XDG_RUNTIME_DIR": str(self.runtime),
@@ -159,9 +161,13 @@ class GnomeShell:
         image = h.Image.load(path)
         path.unlink()
         if save_as:
-            OUT_SHOTS.mkdir(parents=True, exist_ok=True)
-            image.save(OUT_SHOTS / save_as)
+            self.keep(image, save_as)
         return image
+
+    @staticmethod
+    def keep(image, name):
+        OUT_SHOTS.mkdir(parents=True, exist_ok=True)
+        image.save(OUT_SHOTS / name)
 
     # ---- the permission store, as GNOME keeps the screenshot permission
 
@@ -196,7 +202,11 @@ class GnomeShell:
             except ProcessLookupError:
                 pass
         h.wait_until(lambda: not lh.carrying(mark), 10, what="the rig's processes gone")
-        self.bus_log.close()
+        if self.client.stdin:
+            self.client.stdin.close()
+            self.client.stdout.close()
+        for log in self.logs:
+            log.close()
 
 
 def our_programs():
