@@ -9,7 +9,7 @@
 
 #include "desktop_picture.h"
 
-// A decoded picture: rows top first, each pixel 4 bytes B, G, R, A (wl_shm's ARGB8888).
+// A decoded picture: rows top first, each pixel 3 bytes B, G, R (wl_shm's RGB888).
 struct PortalPicture {
   std::int32_t width = 0;
   std::int32_t height = 0;
