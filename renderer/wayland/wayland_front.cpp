@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -85,7 +86,7 @@ void WaylandRun::composePicture() {
   for (auto& o : outputs_) {
     if (o->stage == OutputStage::announced) continue;
     places.push_back(o->place());
-    if (o->scale > pictureScale_) pictureScale_ = o->scale;
+    pictureScale_ = std::max(pictureScale_, o->layoutScale());
     if (o->captured.data) {
       o->captured.logical = o->place();
       captures.push_back(o->captured);
@@ -111,7 +112,7 @@ void WaylandRun::composePicture() {
 
 bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   const Output& o = *views_[index];
-  where = outputViewport(bounds_, o.place(), o.bufferScale);
+  where = outputViewport(bounds_, o.place(), o.layoutScale());
   return true;
 }
 
@@ -179,7 +180,7 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
   FrameDriverOptions driving;
   driving.frequency = kNanosecondsPerSecond;
   driving.delay = std::int64_t(options_.delayMicroseconds) * 1000;
-  const Viewport view = outputViewport(bounds_, first->place(), first->bufferScale);
+  const Viewport view = outputViewport(bounds_, first->place(), first->layoutScale());
   ::placeView(view.left, view.bottom, view.width, view.height);
   driver_.init(driving, view.width, view.height, &pictureRows_, monotonicNow());
   driving_ = true;

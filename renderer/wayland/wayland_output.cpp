@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
@@ -45,6 +48,14 @@ LayoutRect Output::place() const {
     r.y = geometryY;
   }
   return r;
+}
+
+int Output::layoutScale() const {
+  const LayoutRect r = place();
+  if (width > 0 && r.width > 0) return std::max(1, int(std::lround(double(width) * bufferScale / r.width)));
+  const int modeSide = std::max(modeWidth, modeHeight), placeSide = std::max(r.width, r.height);
+  if (modeSide > 0 && placeSide > 0) return std::max(1, int(std::lround(double(modeSide) / placeSide)));
+  return scale > 0 ? scale : 1;
 }
 
 namespace {

@@ -92,6 +92,10 @@ struct Output {
 
   // Its rectangle in the layout, logical pixels.
   LayoutRect place() const;
+  // Pixels per unit of the layout over it: of our surface once it is sized, else of its mode.
+  // Its scale, except where the layout counts pixels already (GNOME without fractional scaling
+  // lays a 2x monitor out at its full pixel size: one pixel a unit there).
+  int layoutScale() const;
   bool hasSurface() const { return stage == OutputStage::covered || stage == OutputStage::configured ||
                                    stage == OutputStage::drawing; }
 };

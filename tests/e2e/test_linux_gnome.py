@@ -43,13 +43,14 @@ def box(view, centre, size=24):
     return view.crop(centre[0] - size // 2, centre[1] - size // 2, size, size).mean()
 
 
-def whole_picture(view, desktop):
-    """The desktop's own picture, upright, in the whole piece: every quadrant's colour where the
-    desktop has it, the lower right of the first monitor darker than the desktop there (the
+def whole_picture(view, desktop, points=tuple(QUADRANTS), corner=(990, 740)):
+    """The desktop's own picture, upright, in the whole piece: at each point the colour the
+    desktop has there, the lower right of the first monitor darker than the desktop there (the
     piece's shading, so it is our window, not the desktop itself)."""
-    if not all(near_shade(box(view, c), box(desktop, c)) for c in QUADRANTS):
+    if (view.width, view.height) != (desktop.width, desktop.height):
         return False
-    corner = (990, 740)
+    if not all(near_shade(box(view, c), box(desktop, c)) for c in points):
+        return False
     return sum(box(view, corner)) < 0.97 * sum(box(desktop, corner))
 
 
@@ -79,7 +80,11 @@ def require_rig():
         raise RuntimeError(f"{lh.GLASSFALL} is not built")
 
 
-class GnomeTest(unittest.TestCase):
+class GnomeRig(unittest.TestCase):
+    MONITORS = MONITORS
+    SCALE = 1
+    NAME = "desktop"
+
     @classmethod
     def setUpClass(cls):
         require_rig()
@@ -87,12 +92,14 @@ class GnomeTest(unittest.TestCase):
         background = cls.folder / "desktop.png"
         background.write_bytes(mp.png_bytes(mp.test_picture(*LAYOUT)))
         try:
-            cls.shell = GnomeShell(cls.folder, MONITORS, background)
+            cls.shell = GnomeShell(cls.folder, cls.MONITORS, background)
+            if cls.SCALE != 1:
+                cls.shell.ask(f"scale {cls.SCALE}")
             # The rig reads the screen through the portal with a grant of its own.
             cls.shell.set_grant("yes")
             h.wait_until(lambda: near_shade(box(cls.shell.shot(), (456, 192)), (200, 40, 40), 0.8), 30,
                          interval=0.2, what="our background on the desktop")
-            cls.desktop = cls.shell.shot("desktop.png")
+            cls.desktop = cls.shell.shot(cls.NAME + ".png")
         except BaseException:
             cls.tearDownClass()
             raise
@@ -133,18 +140,25 @@ class GnomeTest(unittest.TestCase):
         home = self.folder / "home"
         return list(home.glob("Screenshot*.png")) + list(home.glob("Pictures/Screenshot*.png"))
 
-    def test_stored_grant_pictures_the_desktop_whole_then_broken_and_a_key_ends_it(self):
+    def picture_run(self, whole, shots):
+        """A run with the grant stored: the desktop's picture whole (`whole`), then broken."""
         self.shell.set_grant("yes")
         asked, answered = self.shell.portal_requests()
         proc = self.start()
         # GNOME Shell takes one screenshot at a time: the rig looks only once the program's is over.
         h.wait_until(lambda: self.shell.portal_requests() == (asked + 1, answered + 1) or proc.poll() is not None,
                      20, what="the program's screenshot answered")
-        self.wait_showing(proc, lambda v: whole_picture(v, self.desktop), 40,
-                          "the desktop's picture, whole and upright, over both monitors", "granted-whole.png")
-        self.wait_showing(proc, broken, 30, "the picture broken", "granted-broken.png")
+        self.wait_showing(proc, whole, 40, "the desktop's picture, whole and upright, over every monitor",
+                          shots + "-whole.png")
+        self.wait_showing(proc, broken, 30, "the picture broken", shots + "-broken.png")
+        self.assertNotIn("untextured", self.log_path.read_text())
+        return proc
+
+
+class GnomeTest(GnomeRig):
+    def test_stored_grant_pictures_the_desktop_whole_then_broken_and_a_key_ends_it(self):
+        proc = self.picture_run(lambda v: whole_picture(v, self.desktop), "granted")
         log = self.log_path.read_text()
-        self.assertNotIn("untextured", log)
         # The portal's file was read and removed: nothing piles up in the user's pictures.
         self.assertEqual(self.leftover_shots(), [])
 
@@ -211,6 +225,23 @@ class GnomeTest(unittest.TestCase):
         h.wait_until(lambda: again.poll() is not None, 3, what="the second run ended by SIGTERM")
         self.assertEqual(again.returncode, 0, self.log_path.read_text())
         h.wait_until(lambda: not our_programs(), 5, what="no glassfall left")
+
+
+class ScaledGnomeTest(GnomeRig):
+    """A 2x monitor (2048 x 1536 pixels) beside a 1x one, laid out as GNOME does without
+    fractional scaling: in pixels, so the portal's picture is 2848 x 1536 and the 2x monitor's
+    part of it is its own 2048 x 1536."""
+
+    MONITORS = ((2048, 1536), (800, 600))
+    SCALE = 2
+    NAME = "scaled-desktop"
+
+    def test_a_2x_monitor_shows_its_own_part_whole_not_a_magnified_corner(self):
+        points = ((712, 384), (1800, 384), (712, 1152), (1800, 1152), (2400, 300))
+        proc = self.picture_run(lambda v: whole_picture(v, self.desktop, points, corner=(1990, 1500)), "scaled")
+        proc.send_signal(signal.SIGTERM)
+        h.wait_until(lambda: proc.poll() is not None, 3, what="the run ended by SIGTERM")
+        self.assertEqual(proc.returncode, 0, self.log_path.read_text())
 
 
 def wait_for(condition, seconds):

@@ -5,6 +5,8 @@ program reads it. One command a line on stdin, one answer a line on stdout:
 
     key KEYSYM            press and release (hex or decimal keysym)  -> ok
     shot PATH             the whole desktop as a PNG at PATH          -> ok | error TEXT
+    scale N               the first monitor at scale N, the others right of it, as the
+                          display settings would apply it               -> ok
 """
 
 import shutil
@@ -68,12 +70,31 @@ def shot(target, deadline=15):
     return "ok"
 
 
+def scale(factor):
+    config = "org.gnome.Mutter.DisplayConfig"
+    serial, monitors, _, props = call(config, "/org/gnome/Mutter/DisplayConfig", config, "GetCurrentState", None,
+                                      "(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})").unpack()
+    # GNOME lays monitors out in physical pixels unless fractional scaling is on (layout-mode 2).
+    physical = props.get("layout-mode", 1) == 2
+    x, logical = 0, []
+    for i, (ids, modes, _) in enumerate(monitors):
+        mode = next(m for m in modes if m[6].get("is-current"))
+        s = factor if i == 0 else 1.0
+        logical.append((x, 0, s, 0, i == 0, [(ids[0], mode[0], {})]))
+        x += mode[1] if physical else int(mode[1] / s)
+    call(config, "/org/gnome/Mutter/DisplayConfig", config, "ApplyMonitorsConfig",
+         GLib.Variant("(uua(iiduba(ssa{sv}))a{sv})", (serial, 1, logical, {})))
+
+
 for line in sys.stdin:
     words = line.split()
     try:
         if words[0] == "key":
             key(int(words[1], 0))
             time.sleep(0.05)
+            print("ok", flush=True)
+        elif words[0] == "scale":
+            scale(float(words[1]))
             print("ok", flush=True)
         elif words[0] == "shot":
             print(shot(words[1]), flush=True)
