@@ -140,6 +140,16 @@ class GnomeRig(unittest.TestCase):
         home = self.folder / "home"
         return list(home.glob("Screenshot*.png")) + list(home.glob("Pictures/Screenshot*.png"))
 
+    def deny(self, proc=None):
+        """GNOME's question is a dialog of the shell's own; Escape is its "Deny". Keys typed before
+        it shows reach no window (ours come after the answer): typed until the answer is kept."""
+        def denied():
+            if proc:
+                self.assertIsNone(proc.poll(), self.log_path.read_text())
+            self.shell.key(ESCAPE)
+            return wait_for(lambda: "'no'" in self.shell.grants(), 3)
+        h.wait_until(denied, 40, interval=0, what="the dialog answered and its answer kept")
+
     def picture_run(self, whole, shots):
         """A run with the grant stored: the desktop's picture whole (`whole`), then broken."""
         self.shell.set_grant("yes")
@@ -200,13 +210,7 @@ class GnomeTest(GnomeRig):
         proc = self.start("--ask-screenshot-permission")
         h.wait_until(lambda: self.shell.portal_requests()[0] == asked + 1 or proc.poll() is not None, 20,
                      what="the program's screenshot asked for")
-        # GNOME's question is a dialog of the shell's own; Escape is its "Deny". Keys typed before
-        # it shows reach no window (ours come after the answer): typed until the answer is kept.
-        def denied():
-            self.assertIsNone(proc.poll(), self.log_path.read_text())
-            self.shell.key(ESCAPE)
-            return wait_for(lambda: "'no'" in self.shell.grants(), 3)
-        h.wait_until(denied, 40, interval=0, what="the dialog answered and its answer kept")
+        self.deny(proc)
         self.assertIn("{'': ['no']}", self.shell.grants())
         h.wait_until(lambda: "did not allow" in self.log_path.read_text() or proc.poll() is not None, 20,
                      what="the refusal said")
@@ -225,6 +229,22 @@ class GnomeTest(GnomeRig):
         h.wait_until(lambda: again.poll() is not None, 3, what="the second run ended by SIGTERM")
         self.assertEqual(again.returncode, 0, self.log_path.read_text())
         h.wait_until(lambda: not our_programs(), 5, what="no glassfall left")
+
+
+    def test_sigterm_while_gnome_asks_ends_the_start_at_once(self):
+        self.shell.forget_grant()
+        self.addCleanup(self.shell.set_grant, "yes")
+        asked, _ = self.shell.portal_requests()
+        proc = self.start("--ask-screenshot-permission")
+        h.wait_until(lambda: self.shell.portal_requests()[0] == asked + 1 or proc.poll() is not None, 20,
+                     what="the program's screenshot asked for")
+        proc.send_signal(signal.SIGTERM)
+        h.wait_until(lambda: proc.poll() is not None, 2, what="the start ended by SIGTERM")
+        self.assertEqual(proc.returncode, 0, self.log_path.read_text())
+        h.wait_until(lambda: not our_programs(), 5, what="no glassfall left")
+        # The portal keeps its question open for whoever asked (1.16 closes only what the
+        # backend shows): answered here, so that no other test meets it.
+        self.deny()
 
 
 class ScaledGnomeTest(GnomeRig):
