@@ -224,3 +224,15 @@ TEST(HackOptions, WaylandWhenAskedOrWhenTheSessionHasNoXDisplay) {
   EXPECT_NE(usage.find("--wayland"), std::string::npos);
   EXPECT_NE(usage.find("$WAYLAND_DISPLAY is set and $DISPLAY is not"), std::string::npos);
 }
+
+TEST(HackOptions, AskingForTheScreenshotPermissionIsAWaylandRunThatMayAsk) {
+  const Parsed asked = parse({"--ask-screenshot-permission"});
+  ASSERT_EQ(asked.result.outcome, ParseOutcome::run);
+  EXPECT_TRUE(asked.options.askScreenshotPermission);
+  // Beside XWayland too: only the Wayland run has the portal to ask.
+  EXPECT_TRUE(runsOnWayland(asked.options, "wayland-0", ":0"));
+  EXPECT_FALSE(parse({"--wayland"}).options.askScreenshotPermission);
+  EXPECT_EQ(parse({"--ask-screenshot-permission=yes"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_EQ(parse({"--root", "--ask-screenshot-permission"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_NE(hackUsage("glassfall").find("--ask-screenshot-permission"), std::string::npos);
+}
