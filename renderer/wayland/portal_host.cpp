@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "capture_portal.h"
 
@@ -50,38 +51,44 @@ bool readShot(const char* uri, std::time_t asked, std::vector<unsigned char>& by
   return ok;
 }
 
+std::string portalAppIdOf(const std::string& cgroupText) {
+  // sd_pid_get_user_unit's answer: the first unit below the user's service manager that is not
+  // a slice.
+  std::istringstream cgroup(cgroupText);
+  std::string line, unit;
+  while (unit.empty() && std::getline(cgroup, line)) {
+    const std::size_t user = line.find("/user@");
+    const std::size_t manager = user == std::string::npos ? user : line.find(".service/", user);
+    if (line.compare(0, 3, "0::") != 0 || manager == std::string::npos) continue;
+    for (std::size_t at = manager + 9; at < line.size() && unit.empty();) {
+      const std::size_t end = std::min(line.find('/', at), line.size());
+      const std::string part = line.substr(at, end - at);
+      if (part.size() < 6 || part.compare(part.size() - 6, 6, ".slice") != 0) unit = part;
+      at = end + 1;
+    }
+  }
+  // xdg-desktop-portal 1.16's own rule for the app id in a unit's name.
+  std::string found;
+  if (unit.compare(0, 4, "app-") != 0) return found;
+  GRegex* rule = g_regex_new("^app-(?:[[:alnum:]]+\\-)?(.+?\\..+?\\..+?)(?:[@\\-][[:alnum:]]*)?(?:-autostart)?"
+                             "(?:\\.scope|\\.service|\\.slice)$", GRegexCompileFlags(0), GRegexMatchFlags(0), nullptr);
+  GMatchInfo* match = nullptr;
+  if (rule && g_regex_match(rule, unit.c_str(), GRegexMatchFlags(0), &match)) {
+    gchar* fetched = g_match_info_fetch(match, 1);
+    found = fetched ? fetched : "";
+    g_free(fetched);
+  }
+  if (match) g_match_info_free(match);
+  if (rule) g_regex_unref(rule);
+  return found;
+}
+
 const char* portalAppId() {
   static const std::string id = [] {
-    // sd_pid_get_user_unit's answer: the first unit below the user's service manager that is
-    // not a slice.
-    std::ifstream cgroup("/proc/self/cgroup");
-    std::string line, unit;
-    while (unit.empty() && std::getline(cgroup, line)) {
-      const std::size_t user = line.find("/user@");
-      const std::size_t manager = user == std::string::npos ? user : line.find(".service/", user);
-      if (line.compare(0, 3, "0::") != 0 || manager == std::string::npos) continue;
-      for (std::size_t at = manager + 9; at < line.size() && unit.empty();) {
-        const std::size_t end = std::min(line.find('/', at), line.size());
-        const std::string part = line.substr(at, end - at);
-        if (part.size() < 6 || part.compare(part.size() - 6, 6, ".slice") != 0) unit = part;
-        at = end + 1;
-      }
-    }
-    // xdg-desktop-portal 1.16's own rule for the app id in a unit's name.
-    std::string found;
-    if (unit.compare(0, 4, "app-") != 0) return found;
-    GRegex* rule = g_regex_new("^app-(?:[[:alnum:]]+\\-)?(.+?\\..+?\\..+?)(?:[@\\-][[:alnum:]]*)?(?:-autostart)?"
-                               "(?:\\.scope|\\.service|\\.slice)$", GRegexCompileFlags(0), GRegexMatchFlags(0), nullptr);
-    GMatchInfo* match = nullptr;
-    if (rule && g_regex_match(rule, unit.c_str(), GRegexMatchFlags(0), &match)) {
-      gchar* fetched = g_match_info_fetch(match, 1);
-      found = fetched ? fetched : "";
-      g_free(fetched);
-    }
-    if (match) g_match_info_free(match);
-    if (rule) g_regex_unref(rule);
-    return found;
+    std::ifstream file("/proc/self/cgroup");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return portalAppIdOf(text.str());
   }();
   return id.c_str();
 }
-
