@@ -28,7 +28,6 @@ struct Session {
   bool late = false;
   // The current wait's outcome.
   bool done = false;
-  GObject* object = nullptr;
   GVariant* reply = nullptr;
   GError* error = nullptr;
   GVariant* response = nullptr;  // the request's Response signal
@@ -177,7 +176,8 @@ PortalShot shoot(Session& s, bool mayAsk, PortalPicture& picture) {
   }
   g_dbus_connection_signal_unsubscribe(s.bus, listening);
   if (!s.response) {
-    // Nobody waits for it any more: a dialog it may show goes away with it.
+    // Nobody waits for it any more. (xdg-desktop-portal 1.16 still keeps its own question on the
+    // screen until the user answers it: only the backend's part of a request can be closed.)
     g_dbus_connection_call(s.bus, kPortal, handle.c_str(), "org.freedesktop.portal.Request", "Close", nullptr,
                            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     g_dbus_connection_flush_sync(s.bus, nullptr, nullptr);
@@ -211,16 +211,22 @@ PortalShot takePortalScreenshot(bool mayAsk, std::int64_t timeout, PortalPicture
   if (stopsignals::requested()) return PortalShot::stopped;
   Session s;
   g_main_context_push_thread_default(s.context);
-  GSource* stop = g_unix_fd_source_new(stopsignals::wakeDescriptor(), G_IO_IN);
-  g_source_set_callback(stop, G_SOURCE_FUNC(onStop), &s, nullptr);
-  g_source_attach(stop, s.context);
+  // Without the stop pipe (its handlers not installed) only the time limit ends the wait.
+  GSource* stop = nullptr;
+  if (stopsignals::wakeDescriptor() >= 0) {
+    stop = g_unix_fd_source_new(stopsignals::wakeDescriptor(), G_IO_IN);
+    g_source_set_callback(stop, G_SOURCE_FUNC(onStop), &s, nullptr);
+    g_source_attach(stop, s.context);
+  }
   GSource* late = g_timeout_source_new(guint(timeout / 1000000));
   g_source_set_callback(late, onLate, &s, nullptr);
   g_source_attach(late, s.context);
   PortalShot shot = shoot(s, mayAsk, picture);
   if (stopsignals::requested()) shot = PortalShot::stopped;
-  g_source_destroy(stop);
-  g_source_unref(stop);
+  if (stop) {
+    g_source_destroy(stop);
+    g_source_unref(stop);
+  }
   g_source_destroy(late);
   g_source_unref(late);
   g_main_context_pop_thread_default(s.context);
