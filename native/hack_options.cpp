@@ -102,6 +102,10 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
       options.idleSeconds = int(seconds);
     } else if (name == "wayland") {
       if (!flag(options.wayland)) return usageError("--wayland takes no value");
+    } else if (name == "ask-screenshot-permission") {
+      // Only the Wayland run has a portal to ask.
+      if (!flag(options.askScreenshotPermission)) return usageError("--ask-screenshot-permission takes no value");
+      options.wayland = true;
     } else if (name == "fps") {
       if (!flag(options.showFps)) return usageError("--fps takes no value");
     } else if (name == "music") {
@@ -141,7 +145,8 @@ ParseResult parseHackOptions(int argc, const char* const argv[], const char* scr
 std::string hackUsage(const char* programName) {
   std::string usage = std::string("usage: ") + programName +
                       " [--window | --root | --window-id ID | --wayland] [--delay USEC] [--fps]\n"
-                      "       [--music FILE | --cd [--track N]] [--idle SECONDS] [--help]\n";
+                      "       [--ask-screenshot-permission] [--music FILE | --cd [--track N]] [--idle SECONDS]\n"
+                      "       [--help]\n";
   usage +=
       "  --window          a window of its own, the size of the screen (the default);\n"
       "                    q, Escape or closing the window ends it\n"
@@ -153,7 +158,11 @@ std::string hackUsage(const char* programName) {
       "                    Any key but g, r and s, moving the pointer or a button ends it.\n"
       "                    The desktop's picture: ext-image-copy-capture where offered, else\n"
       "                    wlr-screencopy, else KWin's screenshots (KDE Plasma, for the program\n"
-      "                    its desktop entry names), else none (plain shards)\n"
+      "                    its desktop entry names), else the desktop portal's screenshot (GNOME,\n"
+      "                    where its permission is stored), else none (plain shards)\n"
+      "  --ask-screenshot-permission\n"
+      "                    on GNOME: let the desktop ask once whether Glassfall may take\n"
+      "                    screenshots; later runs picture the desktop where it was allowed\n"
       "  --delay USEC      microseconds from one frame to the next (default " +
       std::to_string(kDefaultDelayMicroseconds) +
       ", about 60 frames/s;\n"

@@ -18,4 +18,7 @@ struct RunOptions {
   unsigned long window = 0;
   long delayMicroseconds = kDefaultDelayMicroseconds;
   bool showFps = false;
+  // Wayland without a capture protocol (GNOME): the screenshot portal may ask the user for its
+  // permission, once; otherwise it is used only where the permission is stored.
+  bool askScreenshotPermission = false;
 };

@@ -4,7 +4,9 @@
 //  [x] picture: each output copied before anything shows, from the first the session offers:
 //      ext-image-copy-capture (capture_image_copy) or wlr-screencopy (capture_screencopy) into
 //      wl_shm, turned back from the copy's transform; KWin's screenshots on the session bus
-//      (capture_kwin); all put together into one desktop picture; with none: untextured pieces
+//      (capture_kwin); the screenshot portal's picture where its permission is stored
+//      (capture_portal, GNOME); all put together into one desktop picture; with none:
+//      untextured pieces
 //  [x] fractional scales (wp_fractional_scale_v1 + wp_viewporter): buffers of the output's
 //      own pixel size, the picture as fine as the finest output
 //  [x] one scene for the whole layout, each surface showing its output's part of it at the
@@ -19,6 +21,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -64,9 +67,10 @@ void WaylandRun::captureOutputs() {
   const Globals& g = connection_.globals();
   const CaptureSource source = chooseCaptureSource(g.imageCopy, g.outputSources, g.screencopy);
   if (source == CaptureSource::none) {
-    // KDE Plasma: no capture protocol, but KWin's screenshots on the session bus.
+    // KDE Plasma: KWin's screenshots on the session bus; else (GNOME) the desktop portal's,
+    // which says so itself when there is none either.
     if (!captureThroughKwin(outputs_, monotonicNow() + kCaptureTimeout, kProgram) && !ending()) {
-      std::fprintf(stderr, "%s: the compositor offers no screen capture: the pieces show untextured\n", kProgram);
+      captureThroughPortal(kCaptureTimeout);
     }
     return;
   }
@@ -124,13 +128,14 @@ void WaylandRun::composePicture() {
     o->copied.clear();
     o->captured.data = nullptr;
   }
+  portalPicture_.clear();
   pictureRows_ = picture_.rows();
 }
 
 
 bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   const Output& o = *views_[index];
-  where = outputViewport(bounds_, o.place(), o.drawScale());
+  where = outputViewport(bounds_, o.place(), o.viewScale());
   return true;
 }
 
@@ -198,7 +203,7 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
   FrameDriverOptions driving;
   driving.frequency = kNanosecondsPerSecond;
   driving.delay = std::int64_t(options_.delayMicroseconds) * 1000;
-  const Viewport view = outputViewport(bounds_, first->place(), first->drawScale());
+  const Viewport view = outputViewport(bounds_, first->place(), first->viewScale());
   ::placeView(view.left, view.bottom, view.width, view.height);
   driver_.init(driving, view.width, view.height, &pictureRows_, monotonicNow());
   driving_ = true;

@@ -1,5 +1,7 @@
 #include "wayland_output.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include "capture_image_copy.h"
@@ -56,6 +58,13 @@ FractionalScale Output::density() const {
 FractionalScale Output::drawScale() const {
   if (preferredScale > 0 && viewport) return FractionalScale{preferredScale};
   return FractionalScale{bufferScale * kScaleDenominator};
+}
+
+FractionalScale Output::viewScale() const {
+  const LayoutRect r = place();
+  if (width <= 0 || r.width <= 0) return drawScale();
+  const std::int64_t n = (std::int64_t(bufferWidth()) * kScaleDenominator + r.width / 2) / r.width;
+  return n > 0 ? FractionalScale{int(std::min<std::int64_t>(n, 16 * kScaleDenominator))} : drawScale();
 }
 
 namespace {

@@ -117,6 +117,10 @@ struct Output {
   FractionalScale drawScale() const;
   int bufferWidth() const { return int(scaledLength(width, drawScale())); }
   int bufferHeight() const { return int(scaledLength(height, drawScale())); }
+  // Pixels of our buffer per unit of the layout over it, once our surface is sized (else its
+  // draw scale): its scale, except where the layout counts pixels already (GNOME without
+  // fractional scaling lays a 2x monitor out at its full pixel size: one pixel a unit there).
+  FractionalScale viewScale() const;
   bool hasSurface() const { return stage == OutputStage::covered || stage == OutputStage::configured ||
                                    stage == OutputStage::drawing; }
 };

@@ -10,6 +10,7 @@
 #include "egl_context.h"
 #include "frame_driver.h"
 #include "overlay_surface.h"
+#include "portal_picture.h"
 #include "run_companions.h"
 #include "run_options.h"
 #include "screen_picture.h"
@@ -67,6 +68,8 @@ class WaylandRun : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, Fra
   void presentView(std::size_t index) override;
 
   void captureOutputs();
+  // No capture protocol: the screenshot portal's picture, held in portalPicture_ (wayland_portal.cpp).
+  void captureThroughPortal(std::int64_t timeout);
   void composePicture();
   void cover(Output& output);
   void dropSurface(Output& output);
@@ -90,6 +93,7 @@ class WaylandRun : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, Fra
   LayoutRect bounds_;  // the layout the picture covers, fixed at the start
   FractionalScale pictureScale_;
   HeldPicture picture_;
+  PortalPicture portalPicture_;  // the portal's desktop, until the picture is composed
   PictureRows pictureRows_;
   FrameDriver driver_;
   bool driving_ = false;

@@ -5,6 +5,7 @@ Files other than the seeds (the crash cases the fuzzer found, kept as regression
 
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -95,6 +96,38 @@ def desktop_picture_seeds():
     }
 
 
+def png(width, height, colour_type, rows, depth=8, extra=b"", interlace=0):
+    """A PNG of `rows` (each a row's bytes, filter byte added here)."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
+    header = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, interlace)
+    pixels = zlib.compress(b"".join(b"\0" + r for r in rows))
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + extra + chunk(b"IDAT", pixels) + chunk(b"IEND", b"")
+
+
+def portal_picture_seeds():
+    # A count of outputs, each one's place (x/8, y/8 as signed bytes, width, height), then the PNG.
+    two = u8(2, 0, 0, 4, 3, 0, 0, 2, 2)  # 4 x 3 at the origin, and 2 x 2 over its corner
+    side = u8(2, 0, 0, 8, 4, 1, 0, 8, 4)
+    rgb = png(4, 3, 2, [bytes(range(r * 12, r * 12 + 12)) for r in range(3)])
+    return {
+        "rgb_one_output.bin": u8(1, 0, 0, 4, 3) + rgb,
+        "rgba_clear_parts.bin": side + png(16, 4, 6, [bytes([255, 0, 0, 255, 0, 0, 0, 0] * 8)] * 4),
+        "gray_scaled_2x.bin": u8(1, 0, 0, 2, 2) + png(4, 4, 0, [bytes([0, 85, 170, 255])] * 4),
+        "palette_transparent.bin": two + png(2, 2, 3, [bytes([0, 1]), bytes([1, 0])],
+                                             extra=b"".join([
+                                                 struct.pack(">I", 6) + b"PLTE" + bytes([255, 0, 0, 0, 0, 255])
+                                                 + struct.pack(">I", zlib.crc32(b"PLTE" + bytes([255, 0, 0, 0, 0, 255]))),
+                                                 struct.pack(">I", 1) + b"tRNS" + b"\x80"
+                                                 + struct.pack(">I", zlib.crc32(b"tRNS\x80"))])),
+        "sixteen_bit.bin": u8(1, 0, 0, 2, 1) + png(2, 1, 2, [bytes(range(12))], depth=16),
+        "interlaced.bin": u8(1, 0, 0, 1, 1) + png(1, 1, 2, [bytes([9, 99, 199])], interlace=1),
+        "other_layout.bin": u8(1, 0, 0, 9, 1) + rgb,
+        "truncated.bin": u8(1, 0, 0, 4, 3) + rgb[:len(rgb) - 20],
+        "beyond_the_limit.bin": u8(1, 0, 0, 4, 3) + png(40000, 30000, 2, [bytes(120000)]),
+    }
+
+
 def config_file_seeds():
     return {
         "example.conf": b"# music: a file, or the CD\nmusic = ~/Music/rain.mp3\ndelay = 33333\n",
@@ -160,6 +193,7 @@ def main():
         "screen_pixels": screen_pixels_seeds(),
         "desktop_picture": desktop_picture_seeds(),
         "kwin_image": kwin_image_seeds(),
+        "portal_picture": portal_picture_seeds(),
         "config_file": config_file_seeds(),
         "hack_options": hack_options_seeds(),
         "host_command_line": host_command_line_seeds(),

@@ -261,3 +261,15 @@ TEST(HackOptions, EachIdleRunIsTheWaylandOverlayWithTheSameAnimationAndMusic) {
   EXPECT_EQ(again.options.music.file, "-rain.mp3");
   EXPECT_EQ(again.options.idleSeconds, 0);  // a run, never another waiting process
 }
+
+TEST(HackOptions, AskingForTheScreenshotPermissionIsAWaylandRunThatMayAsk) {
+  const Parsed asked = parse({"--ask-screenshot-permission"});
+  ASSERT_EQ(asked.result.outcome, ParseOutcome::run);
+  EXPECT_TRUE(asked.options.askScreenshotPermission);
+  // Beside XWayland too: only the Wayland run has the portal to ask.
+  EXPECT_TRUE(runsOnWayland(asked.options, "wayland-0", ":0"));
+  EXPECT_FALSE(parse({"--wayland"}).options.askScreenshotPermission);
+  EXPECT_EQ(parse({"--ask-screenshot-permission=yes"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_EQ(parse({"--root", "--ask-screenshot-permission"}).result.outcome, ParseOutcome::usageError);
+  EXPECT_NE(hackUsage("glassfall").find("--ask-screenshot-permission"), std::string::npos);
+}
