@@ -199,6 +199,8 @@ int nearestPowerOfTwo(int value) {
   return int(std::min<std::int64_t>(power, std::int64_t(1) << 30));
 }
 
+UploadFormat uploadFormat() { return {GL_BGR_EXT, GL_UNSIGNED_BYTE, 3}; }
+
 std::size_t rowBytes(int width) { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
 
 std::size_t scratchBytes(int w, int h, int outW, int outH) {

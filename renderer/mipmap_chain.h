@@ -35,6 +35,13 @@ void halve(const unsigned char* source, int w, int h, unsigned char* out);
 // below them.
 void levelZeroSize(int w, int h, int& outW, int& outH);
 
+// The pixel format and type the levels go to the GL in, and the bytes of one pixel.
+struct UploadFormat {
+  unsigned format = 0, type = 0;
+  int pixelBytes = 0;
+};
+UploadFormat uploadFormat();
+
 // Builds and uploads every level of the bound GL_TEXTURE_2D from a w x h picture whose rows
 // are padded to 4 bytes (GL_UNPACK_ALIGNMENT 4, nothing skipped). False, with nothing
 // uploaded, for a size below 1 x 1 or when the working memory cannot be had. The working
