@@ -22,4 +22,10 @@ FirstTexture firstTexture(int width, int height, int rounds, double (*now)());
 // "first texture WxH: ours O ms, upload U ms, GLU G ms (ours/upload R, GLU/ours S)"
 void printFirstTexture(int width, int height, const FirstTexture& t);
 
+// The levers of the first texture, each alone, in the same rounds (medians): our chain blue first
+// and red first on one thread, on two and on all cores (up to 4); the bare upload of its levels
+// as 24-bit GL_BGR_EXT, GL_BGRA, GL_BGRA with GL_UNSIGNED_INT_8_8_8_8_REV and GL_RGBA; the halving
+// of level 0 alone. One "levers WxH: ..." line each (levers.cpp).
+void levers(int width, int height, int rounds, double (*now)());
+
 }  // namespace bench
