@@ -142,7 +142,13 @@ measure() {
 echo "== on Xvfb: frames/s and CPU against flipscreen3d (${WINDOW} s each after ${WARM} s; CPU 1.0 = one core)"
 GLX_ENV=(__GLX_VENDOR_LIBRARY_NAME=nvidia)
 if start_display 1920x1080 && measure env "${GLX_ENV[@]}" "$HERE/bin/glassfall_bench_Skips" --root; then
-  echo "GLX: NVIDIA's, through Xvfb ($USED)"
+  # GLVND takes the server's vendor when the one asked for cannot serve the display.
+  if [[ $USED == *nvidia* ]]; then
+    echo "GLX: NVIDIA's, through Xvfb ($USED)"
+  else
+    echo "GLX: NVIDIA's asked for, but the program loaded $USED (no NVIDIA GLX on this Xvfb): the figures" \
+      "below are Xvfb's own GLX, the CPU's, not the GPU's"
+  fi
 else
   echo "GLX: NVIDIA's did not draw on Xvfb: $(tail -n 2 "$WORK/program.log" | tr '\n' ' ')"
   GLX_ENV=()

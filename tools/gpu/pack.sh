@@ -17,7 +17,7 @@ OUT=$(realpath -m "${2:-$ROOT/out/gpu/glassfall-gpu}")
 SIZES="1920x1080 3840x2160 7680x4320"
 PEER_DIR=/usr/libexec/xscreensaver
 
-programs=("$BUILD/native/glassfall" "$BUILD/bench/glassfall_bench_EveryFrame" "$BUILD/bench/glassfall_bench_Skips"
+programs=("$BUILD/bin/glassfall" "$BUILD/bench/glassfall_bench_EveryFrame" "$BUILD/bench/glassfall_bench_Skips"
           "$BUILD/bench/texture_bench" "$BUILD/tests/unit/gl_tests" "$BUILD/bench/root_picture")
 for p in "${programs[@]}" "$BUILD/bench/libswap_counter.so"; do
   [[ -x $p || -f $p ]] || { echo "missing $p: build the linux preset (cmake --build $BUILD)" >&2; exit 1; }
