@@ -15,7 +15,8 @@ namespace mipmap {
 
 namespace {
 
-constexpr int kMostThreads = 4;  // past this the GL's own copy of the levels is all that is left
+// Past this the upload, which no thread shares, is nearly all the time a chain takes.
+constexpr int kMostThreads = 4;
 
 std::size_t alignUp(std::size_t n) { return (n + 7) & ~std::size_t(7); }
 
@@ -54,7 +55,6 @@ int log2Floor(int v) {
   }
   return n;
 }
-
 
 // Whether the current GL takes GL_BGRA: core from 1.2, an extension (EXT_bgra) before.
 bool glTakesBgra() {
