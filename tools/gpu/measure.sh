@@ -136,7 +136,8 @@ measure() {
   RESULT=$(awk -v f0="$f0" -v f1="$f1" -v c0="$c0" -v c1="$c1" -v x0="$x0" -v x1="$x1" -v t0="$t0" -v t1="$t1" \
     -v shown="$shown" 'BEGIN {
       wall = t1 - t0; drawn = (f1 - f0) / wall; fps = shown != "" ? shown : drawn; c = (c1 - c0) / wall
-      printf "%.1f %.1f %.3f %.2f %.2f %.3f", fps, drawn, c, (fps > 0 ? c / fps * 1000 : 0), (drawn > 0 ? c / drawn * 1000 : 0), (x1 - x0) / wall }')
+      per_drawn = drawn > 0 ? sprintf("%.2f", c / drawn * 1000) : "-"  # a picture standing still draws nothing
+      printf "%.1f %.1f %.3f %.2f %s %.3f", fps, drawn, c, (fps > 0 ? c / fps * 1000 : 0), per_drawn, (x1 - x0) / wall }')
 }
 
 echo "== on Xvfb: frames/s and CPU against flipscreen3d (${WINDOW} s each after ${WARM} s; CPU 1.0 = one core)"
@@ -188,7 +189,7 @@ if [[ ${GLX_ENV[0]:-} != none ]]; then
         [[ -n ${got[$program]:-} ]] || continue
         summary+=("$(awk -v o="${got[$program]}" -v p="${got[flipscreen3d]}" -v s="$size" -v n="$program" 'BEGIN {
           split(o, a, " "); split(p, b, " ")
-          printf "%s %s / flipscreen3d: CPU per second %.2fx, per frame %.2fx, at %.1f frames/s (peer %.1f)", s, n,
+          printf "%s %s / flipscreen3d: CPU per second %.2fx, per frame %.3fx, at %.1f frames/s (peer %.1f)", s, n,
             (b[3] > 0 ? a[3] / b[3] : 0), (b[4] > 0 ? a[4] / b[4] : 0), a[1], b[1] }')")
       done
     fi
