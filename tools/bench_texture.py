@@ -4,9 +4,11 @@
   bench_texture.py [--build build/windows] [--first-only] [--skip-hitch] [--skip-soak] [--resets 1000]
 
 First texture: tools/gfbench_texture.exe builds the renderer's mipmap chain of a picture in
-memory and a gluBuild2DMipmaps of the same pixels, each into a fresh texture, at 1920x1080,
-3840x2160 and 7680x2160 (medians of 5, same run), one line each:
-  first texture WxH: ours O ms, GLU G ms, ratio R
+memory, uploads the same levels bare from ready buffers in the same formats, and runs a
+gluBuild2DMipmaps of the same pixels, each into a fresh texture, at 1920x1080, 3840x2160 and
+7680x2160 (medians of 7, all three in every round), one line each:
+  first texture WxH: ours O ms, upload U ms, GLU G ms (ours/upload R, GLU/ours S)
+(build/linux/bench/texture_bench prints the same lines natively, on a headless EGL context.)
 --first-only stops after these lines (no hitch, no soak).
 Hitch: the same program then times the scene reset on an unchanged snapshot
 file (the texture kept) and on a changed one (read and built again) against a bare
@@ -90,7 +92,7 @@ def rss_kib(pid):
 def hitch(session, build, first_only):
     exe = build / "tools" / "gfbench_texture.exe"
     r = session.run_program(exe, *(["--first-only"] if first_only else []), timeout=900)
-    print("== first texture: our mipmap chain vs gluBuild2DMipmaps; then the reset hitch: scene reset, "
+    print("== first texture: our mipmap chain vs a bare upload of its levels vs gluBuild2DMipmaps; then the reset hitch: scene reset, "
           "snapshot unchanged / changed, vs bare gluBuild2DMipmaps (Wine, real opengl32/glu32)")
     print(r.stdout.decode(errors="replace").rstrip())
     if r.returncode != 0:

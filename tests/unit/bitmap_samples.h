@@ -26,6 +26,18 @@ inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
 
 inline std::uint32_t rowBytes(int width) { return std::uint32_t((24 * width + 31) / 32 * 4); }
 
+// A picture's padded 24-bit rows as the mipmap chain hands a level to the GL: blue, green,
+// red, 255 per pixel, no padding.
+inline Bytes asLevel(const Bytes& rows, int width, int height) {
+  Bytes level;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const unsigned char* p = &rows[std::size_t(y) * rowBytes(width) + 3 * std::size_t(x)];
+      level.insert(level.end(), {p[0], p[1], p[2], 255});
+    }
+  return level;
+}
+
 // Pixel bytes that differ from row to row and pixel to pixel, padding included.
 inline Bytes pixelPattern(std::size_t size) {
   Bytes p(size);

@@ -41,13 +41,14 @@ std::vector<Level> readBack() {
 
 enum class Builder { ours, glu };
 
-std::vector<Level> chain(Builder builder, int w, int h, const Picture& rows) {
+std::vector<Level> chain(Builder builder, int w, int h, const Picture& rows,
+                         const mipmap::BuildOptions* options = nullptr) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   if (builder == Builder::ours)
-    EXPECT_TRUE(mipmap::build(w, h, rows.data()));
+    EXPECT_TRUE(options ? mipmap::build(w, h, rows.data(), *options) : mipmap::build(w, h, rows.data()));
   else
     EXPECT_EQ(gluBuild2DMipmaps(GL_TEXTURE_2D, 3, w, h, GL_BGR_EXT, GL_UNSIGNED_BYTE, rows.data()), 0);
   std::vector<Level> levels = readBack();
@@ -182,6 +183,20 @@ TEST_P(MipmapAgainstGlu, EveryLevelMatches) {
   }
   std::printf("%dx%d -> %dx%d, %zu levels: max difference %d, largest mean %.4f per channel\n", size.w, size.h,
               ours[0].width, ours[0].height, ours.size(), worst.max, worst.mean);
+}
+
+// Mesa takes GL_BGRA and GL_RGBA levels alike, and the threads change no pixel: a chain red
+// first on four threads reads back as the one blue first on the caller's thread alone.
+TEST_P(MipmapAgainstGlu, OrderAndThreadsChangeNoLevel) {
+  ASSERT_TRUE(opened) << "no EGL context on Mesa's surfaceless platform";
+  const Size size = GetParam();
+  const Picture rows = makePicture(size.w, size.h, std::uint32_t(size.h * 104729 + size.w));
+  const mipmap::BuildOptions alone{mipmap::Order::bgra, 1};
+  const mipmap::BuildOptions shared{mipmap::Order::rgba, 4};
+  const std::vector<Level> a = chain(Builder::ours, size.w, size.h, rows, &alone);
+  const std::vector<Level> b = chain(Builder::ours, size.w, size.h, rows, &shared);
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t l = 0; l < a.size(); ++l) EXPECT_TRUE(a[l].pixels == b[l].pixels) << "level " << l;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MipmapAgainstGlu,

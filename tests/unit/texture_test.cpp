@@ -99,12 +99,12 @@ TEST_F(TextureTest, LoadUploadsTheRowsAsStoredWithUnpackAlignmentFour) {
       "glPixelStorei(3315,0)",
       "glPixelStorei(3316,0)",
       // Does the level below 1024 x 4 fit? Then 1024 x 4 and its halvings down to 1 x 1.
-      "glTexImage2D(32868,1,3,512,2,0,32992,5121)",
+      "glTexImage2D(32868,1,3,512,2,0,6408,5121)",
       "glGetTexLevelParameteriv(32868,1,4096)",
   };
   for (int level = 0, w = 1024, h = 4; level <= 10; ++level, w = std::max(w / 2, 1), h = std::max(h / 2, 1))
     expected.push_back("glTexImage2D(3553," + std::to_string(level) + ",3," + std::to_string(w) + "," +
-                       std::to_string(h) + ",0,32992,5121)");
+                       std::to_string(h) + ",0,32993,5121)");
   EXPECT_EQ(l, expected);
   EXPECT_EQ(texture.width, 1022);
   EXPECT_EQ(texture.height, 3);
@@ -116,21 +116,21 @@ TEST_F(TextureTest, LoadUploadsTheRowsAsStoredWithUnpackAlignmentFour) {
   EXPECT_EQ(filestub::openNow(), 0);
 }
 
-// A picture whose sides are powers of two is level 0 byte for byte, as the rows are stored.
+// A picture whose sides are powers of two is level 0 pixel for pixel, as the rows are stored.
 TEST_F(TextureTest, PowerOfTwoPictureIsLevelZeroAsStored) {
   const samples::Bytes file = samples::bitmap(8, 2);
   filestub::put(kPath, file);
   ASSERT_TRUE(texture.load(kPath));
   const std::vector<glrec::LevelUpload>& up = glrec::uploads();
   ASSERT_EQ(up.size(), 4u);  // 8 x 2, 4 x 1, 2 x 1, 1 x 1
-  EXPECT_EQ(up[0].pixels, samples::Bytes(file.begin() + 54, file.end()));
+  EXPECT_EQ(up[0].pixels, samples::asLevel(samples::Bytes(file.begin() + 54, file.end()), 8, 2));
   const int sizes[4][2] = {{8, 2}, {4, 1}, {2, 1}, {1, 1}};
   for (int level = 0; level < 4; ++level) {
     EXPECT_EQ(up[level].level, level);
     EXPECT_EQ(up[level].components, 3);
     EXPECT_EQ(up[level].width, sizes[level][0]);
     EXPECT_EQ(up[level].height, sizes[level][1]);
-    EXPECT_EQ(up[level].format, 0x80E0u);  // GL_BGR_EXT
+    EXPECT_EQ(up[level].format, 0x80E1u);  // GL_BGRA_EXT
     EXPECT_EQ(up[level].type, 0x1401u);
   }
 }
@@ -207,9 +207,9 @@ TEST_F(TextureTest, ResetLoadsEnablesAndBindsTheSnapshot) {
   EXPECT_EQ(l[0], "glGenTextures(1)");
   EXPECT_EQ(l[1], "glBindTexture(3553," + name + ")");
   // 8 x 6 becomes 8 x 8: the proxy question, then four levels.
-  EXPECT_EQ(l[10], "glTexImage2D(32868,1,3,4,4,0,32992,5121)");
-  EXPECT_EQ(l[12], "glTexImage2D(3553,0,3,8,8,0,32992,5121)");
-  EXPECT_EQ(l[15], "glTexImage2D(3553,3,3,1,1,0,32992,5121)");
+  EXPECT_EQ(l[10], "glTexImage2D(32868,1,3,4,4,0,6408,5121)");
+  EXPECT_EQ(l[12], "glTexImage2D(3553,0,3,8,8,0,32993,5121)");
+  EXPECT_EQ(l[15], "glTexImage2D(3553,3,3,1,1,0,32993,5121)");
   EXPECT_EQ(l[16], "glEnable(3553)");
   EXPECT_EQ(l[17], "glBindTexture(3553," + name + ")");
   EXPECT_EQ(l.size(), 18u);
@@ -348,7 +348,7 @@ void operator delete[](void* p, std::size_t) noexcept { operator delete[](p); }
 
 // A picture held in memory takes the file's place at every reset: the same upload, no file.
 TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
-  // Sides that are powers of two: the rows in memory are level 0 as they are.
+  // Sides that are powers of two: the rows in memory are level 0 pixel for pixel.
   const samples::Bytes rows = samples::pixelPattern(samples::rowBytes(4) * 2);
   PictureRows picture;
   picture.width = 4;
@@ -377,8 +377,8 @@ TEST_F(TextureTest, ResetTakesAPictureFromMemoryInsteadOfTheFile) {
   EXPECT_EQ(up[3].level, 0);
   EXPECT_EQ(up[3].width, 4);
   EXPECT_EQ(up[3].height, 2);
-  EXPECT_EQ(up[3].format, 0x80E0u);  // GL_BGR_EXT
-  EXPECT_EQ(up[3].pixels, rows);
+  EXPECT_EQ(up[3].format, 0x80E1u);  // GL_BGRA_EXT
+  EXPECT_EQ(up[3].pixels, samples::asLevel(rows, 4, 2));
   const std::vector<GlCall> align = glrec::named("glPixelStorei");
   ASSERT_EQ(align.size(), 8u);
   EXPECT_EQ(align[0].args[1], 4);  // rows padded to 4 bytes, as in the file
@@ -416,7 +416,7 @@ TEST_F(TextureTest, ReadAheadIsUploadedOnlyWhileTheFileIsUnchanged) {
   ASSERT_TRUE(texture.refresh(kPath));
   EXPECT_EQ(filestub::readRequests().size(), readsAhead) << "the pixels read ahead were used";
   ASSERT_FALSE(glrec::uploads().empty());
-  EXPECT_EQ(glrec::uploads()[0].pixels, samples::Bytes(first.begin() + 54, first.end()));
+  EXPECT_EQ(glrec::uploads()[0].pixels, samples::asLevel(samples::Bytes(first.begin() + 54, first.end()), 8, 2));
   EXPECT_EQ(texture.width, 8);
   EXPECT_EQ(texture.height, 2);
   EXPECT_EQ(filestub::openNow(), 0);
@@ -431,7 +431,7 @@ TEST_F(TextureTest, ReadAheadIsUploadedOnlyWhileTheFileIsUnchanged) {
   glrec::clear();
   ASSERT_TRUE(texture.load(kPath));
   ASSERT_FALSE(glrec::uploads().empty());
-  EXPECT_EQ(glrec::uploads()[0].pixels, samples::Bytes(second.begin() + 54, second.end()));
+  EXPECT_EQ(glrec::uploads()[0].pixels, samples::asLevel(samples::Bytes(second.begin() + 54, second.end()), 4, 4));
   EXPECT_EQ(texture.width, 4);
 
   // Read ahead under another name: the file asked for is read.

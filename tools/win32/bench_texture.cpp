@@ -1,6 +1,6 @@
 // Snapshot texture benchmark (Windows, run under Wine by tools/bench_texture.py), on a real
-// WGL context. First texture: the renderer's mipmap chain of a picture in memory against
-// gluBuild2DMipmaps of the same pixels, each into a fresh texture name, in the same rounds.
+// WGL context. First texture: the renderer's mipmap chain of a picture in memory, a bare
+// upload of its levels and gluBuild2DMipmaps of the same pixels (tools/bench/first_texture.h).
 // Reset hitch: the scene reset on an unchanged snapshot file and on a changed one, against a
 // bare gluBuild2DMipmaps, all three in the same rounds.
 #define WIN32_LEAN_AND_MEAN
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bitmap.h"
+#include "first_texture.h"
 #include "frame_loop.h"
 #include "gl_api.h"
 #include "gl_window.h"
@@ -83,47 +84,6 @@ double timeReset() {
   return now() - t0;
 }
 
-// Ours and GLU's chain of the same pixels, alternating, medians of `rounds` after a warm-up.
-void firstTexture(int width, int height, int rounds) {
-  std::vector<unsigned char> file = makeBitmap(width, height);
-  MemorySource source(file.data(), file.size());
-  BitmapPixels pixels;
-  if (readBitmap(source, pixels) != BitmapStatus::ok) return;
-  PictureRows picture;
-  picture.width = pixels.width;
-  picture.height = pixels.height;
-  picture.data = pixels.data.get();
-
-  std::vector<double> oursTimes, gluTimes;
-  for (int round = -1; round < rounds; ++round) {
-    Texture texture;
-    glFinish();
-    double t0 = now();
-    texture.fill(picture);
-    glFinish();
-    const double ours = now() - t0;
-    texture.release();
-
-    GLuint bare = 0;
-    glGenTextures(1, &bare);
-    glBindTexture(GL_TEXTURE_2D, bare);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glFinish();
-    t0 = now();
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_BGR_EXT, GL_UNSIGNED_BYTE, picture.data);
-    glFinish();
-    const double glu = now() - t0;
-    glDeleteTextures(1, &bare);
-    if (round >= 0) {
-      oursTimes.push_back(ours);
-      gluTimes.push_back(glu);
-    }
-  }
-  const double o = median(oursTimes) * 1e3, g = median(gluTimes) * 1e3;
-  std::printf("first texture %dx%d: ours %.1f ms, GLU %.1f ms, ratio %.1f\n", width, height, o, g, g / o);
-  std::fflush(stdout);
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -134,9 +94,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   std::printf("GL: %s / %s\n", (const char*)glGetString(GL_RENDERER), (const char*)glGetString(GL_VERSION));
   const bool firstOnly = std::strstr(GetCommandLineA(), "--first-only") != nullptr;
-  std::printf("first texture: medians of 5 rounds, each one chain of ours and one gluBuild2DMipmaps\n");
+  std::printf("first texture: medians of 7 rounds, each one chain of ours, one bare upload of its levels and "
+              "one gluBuild2DMipmaps\n");
   for (const auto& size : {std::pair<int, int>{1920, 1080}, {3840, 2160}, {7680, 2160}})
-    firstTexture(size.first, size.second, 5);
+    bench::printFirstTexture(size.first, size.second, bench::firstTexture(size.first, size.second, 7, now));
   if (firstOnly) {
     gl.close();
     return 0;

@@ -1,10 +1,13 @@
 // A desktop-GL context on Mesa's surfaceless EGL platform, which needs no display server: with
 // no surface for GL work that reads textures back, or on a pbuffer with a depth buffer for
-// tests that draw and read the pixels.
+// tests that draw and read the pixels. Where the surfaceless platform is missing (NVIDIA's
+// EGL), the first EGL device stands in for it, with the same surfaces.
 #pragma once
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+
+#include <cstring>
 
 class HeadlessGl {
  public:
@@ -17,9 +20,19 @@ class HeadlessGl {
     auto platformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!platformDisplay) return false;
-    display_ = platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    const bool surfaceless = clientExtensions && std::strstr(clientExtensions, "EGL_MESA_platform_surfaceless");
     EGLint major = 0, minor = 0;
-    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor)) return false;
+    if (surfaceless) display_ = platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor)) {
+      display_ = EGL_NO_DISPLAY;
+      auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
+      EGLDeviceEXT device = nullptr;
+      EGLint devices = 0;
+      if (!queryDevices || !queryDevices(1, &device, &devices) || devices < 1) return false;
+      display_ = platformDisplay(EGL_PLATFORM_DEVICE_EXT, device, nullptr);
+      if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, &major, &minor)) return false;
+    }
     if (!eglBindAPI(EGL_OPENGL_API)) return false;
     const bool drawn = width > 0 && height > 0;
     const EGLint bare[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "gl_api.h"
 
@@ -26,6 +27,7 @@ std::set<unsigned>& live = *new std::set<unsigned>;
 unsigned nextName = 1;
 std::vector<glrec::LevelUpload>& levels = *new std::vector<glrec::LevelUpload>;
 int maxTextureSize = 16384;
+std::string& extensions = *new std::string("GL_EXT_bgra");
 int proxyWidth = 0;  // what the last proxy upload left at its level, 0 when it did not fit
 int proxyLevel = -1;
 
@@ -75,6 +77,7 @@ void resetTextures() {
   nextName = 1;
   levels.clear();
   maxTextureSize = 16384;
+  extensions = "GL_EXT_bgra";
   proxyWidth = 0;
   proxyLevel = -1;
 }
@@ -85,6 +88,7 @@ int chainsBuilt() {
   return n;
 }
 void setMaxTextureSize(int limit) { maxTextureSize = limit; }
+void setExtensions(const char* list) { extensions = list; }
 
 }  // namespace glrec
 
@@ -138,7 +142,8 @@ void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint components, GLsiz
   glrec::LevelUpload up{level, components, width, height, format, type, {}};
   if (width > 0 && height > 0 && data) {
     // Touch every byte the real GL reads, so a short buffer shows up under ASan.
-    const size_t row = (size_t(width) * 3 + 3) / 4 * 4;
+    const size_t pixel = format == GL_BGRA || format == GL_RGBA ? 4 : 3;
+    const size_t row = (size_t(width) * pixel + 3) / 4 * 4;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     up.pixels.assign(bytes, bytes + row * size_t(height));
   }
@@ -147,6 +152,10 @@ void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint components, GLsiz
 void GLAPIENTRY glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* value) {
   record("glGetTexLevelParameteriv", {double(target), double(level), double(pname)});
   *value = target == GL_PROXY_TEXTURE_2D && level == proxyLevel && pname == GL_TEXTURE_WIDTH ? proxyWidth : 0;
+}
+const GLubyte* GLAPIENTRY glGetString(GLenum name) {
+  const char* answer = name == GL_VERSION ? "1.1 recorder" : name == GL_EXTENSIONS ? extensions.c_str() : "recorder";
+  return reinterpret_cast<const GLubyte*>(answer);
 }
 void GLAPIENTRY glGetIntegerv(GLenum pname, GLint* value) {
   record("glGetIntegerv", {double(pname)});

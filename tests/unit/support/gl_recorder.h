@@ -31,7 +31,8 @@ void resetTextures();
 struct LevelUpload {
   int level, components, width, height;
   unsigned format, type;
-  std::vector<unsigned char> pixels;  // rows of width*3 bytes padded to 4, as unpacked with alignment 4
+  // Rows as unpacked with alignment 4: width*4 bytes for GL_BGRA and GL_RGBA, else width*3 padded to 4.
+  std::vector<unsigned char> pixels;
 };
 const std::vector<LevelUpload>& uploads();
 // Level-0 uploads to GL_TEXTURE_2D among the recorded calls: one per mipmap chain built.
@@ -40,5 +41,9 @@ int chainsBuilt();
 // The size limit the proxy texture and GL_MAX_TEXTURE_SIZE report (16384 until set; reset by
 // resetTextures): a proxy level L fits when both sides are at most limit >> L.
 void setMaxTextureSize(int limit);
+
+// What glGetString(GL_EXTENSIONS) answers ("GL_EXT_bgra" until set; reset by resetTextures). The
+// version is always 1.1. Not recorded: a query changes nothing.
+void setExtensions(const char* extensions);
 
 }  // namespace glrec
