@@ -273,5 +273,61 @@ def wait_for(condition, seconds):
         return False
 
 
+class GnomeIdleTest(GnomeRig):
+    """`glassfall --idle` on GNOME itself: Mutter's idle monitor (the compositor offers no idle
+    protocol) starts each run, a key through Mutter's remote-desktop input ends it, and only the
+    next stretch without input starts it again; SIGTERM ends the waiting process with 0."""
+
+    SHIFT = 0xffe1
+
+    def idle(self, seconds):
+        self.log_path = self.folder / "idle.log"
+        log = open(self.log_path, "w")
+        self.addCleanup(log.close)
+        proc = self.shell.start([str(lh.GLASSFALL), "--idle", str(seconds)], log)
+        self.addCleanup(self.end, proc)
+        h.wait_until(lambda: "waiting for" in self.log_path.read_text() or proc.poll() is not None, 20,
+                     what="the idle mode waiting")
+        self.assertIn(f"waiting for {seconds} s of idle (GNOME's idle monitor)", self.log_path.read_text())
+        return proc
+
+    def runs(self, proc):
+        """The runs the waiting process started."""
+        parents = {pid: ppid for pid, ppid, _, _ in lh.processes()}
+        return [pid for pid in our_programs() if parents.get(pid) == proc.pid]
+
+    def wait_run(self, proc):
+        def started():
+            self.assertIsNone(proc.poll(), self.log_path.read_text())
+            return self.runs(proc)
+        h.wait_until(started, 30, interval=0.05, what="a run started")
+        return time.monotonic()
+
+    def test_the_idle_monitor_starts_a_run_a_key_ends_it_and_only_the_next_idle_starts_it_again(self):
+        asked, answered = self.shell.portal_requests()
+        typed = time.monotonic()
+        self.shell.key(self.SHIFT)  # input now: the idle time counts from here
+        proc = self.idle(2)
+        first = self.wait_run(proc)
+        self.assertGreaterEqual(first - typed, 2.0, "a run before 2 s without input")
+        # The run takes its picture (the rig's grant serves it too); the shell takes one
+        # screenshot at a time, so the screen is looked at once that one is answered.
+        h.wait_until(lambda: self.shell.portal_requests()[1] > answered, 20, what="the run's screenshot answered")
+        self.wait_showing(proc, lambda v: whole_picture(v, self.desktop), 40, "the run's whole picture",
+                          "idle-whole.png")
+        pressed = time.monotonic()
+        self.shell.key(ESCAPE)
+        h.wait_until(lambda: not self.runs(proc), 10, what="the run ended by a key")
+        again = self.wait_run(proc)
+        self.assertGreaterEqual(again - pressed, 2.0, "started again before the next idle")
+        self.assertIsNone(proc.poll())
+
+        proc.send_signal(signal.SIGTERM)
+        h.wait_until(lambda: proc.poll() is not None, 10, what="the idle mode ended")
+        self.assertEqual(proc.returncode, 0, self.log_path.read_text())
+        h.wait_until(lambda: not our_programs(), 5, what="no glassfall left")
+        self.assertGreater(self.shell.portal_requests()[0], asked, "the run asked the portal for no picture")
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -3,7 +3,8 @@
 that long without input, real input (the virtual pointer) ends it, and only the next stretch
 without input starts it again; an idle inhibitor held by a window of ours keeps it away; SIGTERM
 ends the waiting process and its run. GNOME's source against a stand-in for GNOME's idle monitor
-on a bus of our own. And, without a rig: what it says where it cannot wait (X11, no idle
+on a bus of our own (GNOME's session manager, whose inhibitors it asks, does not run on the
+headless GNOME Shell of test_linux_gnome, where the idle monitor itself is tested). And, without a rig: what it says where it cannot wait (X11, no idle
 protocol, the compositor gone, bad seconds).
 
 The checks are written over a rig (`IdleChecks`): a class gives them its compositor. Screenshots
@@ -415,7 +416,7 @@ class IdleStartTest(unittest.TestCase):
         self.assertEqual(lines, ["glassfall: ext-idle-notify: the Wayland compositor went away: the idle mode ends"])
 
 
-class GnomeIdleTest(unittest.TestCase):
+class GnomeStandInIdleTest(unittest.TestCase):
     """The GNOME source over a bus of our own: our stand-in for GNOME's idle monitor and session
     manager (tests/e2e/support/fake_mutter) on a private dbus-daemon, beside a compositor that
     offers no idle protocol. Its runs end at once (that compositor cannot be drawn on); each says
