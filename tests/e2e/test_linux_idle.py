@@ -1,10 +1,10 @@
 """`glassfall --idle SECONDS` on a headless sway 1.7 (KDE's idle protocol) and a headless KWin
-5.27 (ext-idle-notify): the run starts after
-that long without input, real input (the virtual pointer) ends it, and only the next stretch
-without input starts it again; an idle inhibitor held by a window of ours keeps it away; SIGTERM
-ends the waiting process and its run. GNOME's source against a stand-in for GNOME's idle monitor
-on a bus of our own (GNOME's session manager, whose inhibitors it asks, does not run on the
-headless GNOME Shell of test_linux_gnome, where the idle monitor itself is tested). And, without a rig: what it says where it cannot wait (X11, no idle
+5.27 (ext-idle-notify): the run starts after that long without input, real input ends it, and
+only the next stretch without input starts it again; an idle inhibitor held by a window of ours
+keeps it away; SIGTERM ends the waiting process and its run. GNOME's source against a stand-in
+for GNOME's idle monitor and session manager on a bus of our own (the session manager, whose
+inhibitors it asks, does not run on the headless GNOME Shell of test_linux_gnome, where the idle
+monitor itself is tested). And, without a rig: what it says where it cannot wait (X11, no idle
 protocol, the compositor gone, bad seconds).
 
 The checks are written over a rig (`IdleChecks`): a class gives them its compositor. Screenshots
