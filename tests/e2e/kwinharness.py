@@ -10,13 +10,12 @@ which types keys and lays the outputs out (KDE's output management)."""
 
 import os
 import shutil
-import signal
 import subprocess
 from pathlib import Path
 
 import gfharness as h
 import linuxharness as lh
-from waylandharness import OWNER_MARK, OWNER_VARIABLE
+from waylandharness import OWNER_MARK, OWNER_VARIABLE, stop_group
 
 OUT = Path("/tmp/kwin-shots")
 TOOLS = ("kwin_wayland", "dbus-daemon", "swaybg")
@@ -121,35 +120,6 @@ class KWin:
         for proc in [*self.clients, self.proc, self.daemon]:
             stop_group(proc)
         self.log.close()
-
-
-def group_members(group):
-    found = []
-    for pid, _, _, _ in lh.processes():
-        try:
-            if os.getpgid(pid) == group:
-                found.append(pid)
-        except ProcessLookupError:
-            pass
-    return found
-
-
-def stop_group(proc):
-    """Ends a process we started and whatever it started in its group."""
-    if proc.poll() is None:
-        try:
-            os.killpg(proc.pid, signal.SIGTERM)
-            proc.wait(10)
-        except ProcessLookupError:
-            pass
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
-    try:
-        h.wait_until(lambda: not group_members(proc.pid), 10, what="the group gone")
-    except TimeoutError:
-        os.killpg(proc.pid, signal.SIGKILL)
-        h.wait_until(lambda: not group_members(proc.pid), 5, what="the group killed")
 
 
 def our_pids(program):
