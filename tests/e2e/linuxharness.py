@@ -32,6 +32,12 @@ GRABBER = "xscreensaver-getimage"
 
 # --------------------------------------------------------------------------- processes
 
+# Every program a test process starts for another user (the XScreenSaver daemon's hacks, the
+# compositors' clients) carries its mark, so that test files running side by side never take
+# each other's programs for their own.
+OWNER_VARIABLE = "GLASSFALL_E2E_OWNER"
+OWNER_MARK = {OWNER_VARIABLE: str(os.getpid())}
+
 def processes():
     """(pid, ppid, command name, uid) of every process now."""
     out = []
@@ -118,6 +124,7 @@ class XDisplay:
         runtime = h.STATE_DIR / f"runtime-x{self.number}"
         runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
         env["XDG_RUNTIME_DIR"] = str(runtime)
+        env.update(OWNER_MARK)
         env.update({k: str(v) for k, v in extra.items()})
         return env
 
@@ -455,9 +462,11 @@ class Screensaver:
         self.log.close()
 
     def hack_pids(self):
-        """Our program's processes run by the daemon's user."""
+        """Our program's processes run by this daemon (for its user, with this test's mark)."""
         uid = pwd.getpwnam(self.USER).pw_uid
-        return [pid for pid, _, comm, owner in processes() if comm == "glassfall" and owner == uid]
+        mark = f"{OWNER_VARIABLE}={os.getpid()}"
+        return [pid for pid, _, comm, owner in processes()
+                if comm == "glassfall" and owner == uid and carries(pid, mark)]
 
 
 class DaemonTest:

@@ -11,6 +11,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -39,11 +40,31 @@ def sanitizer_env(program, reports):
     return env
 
 
+def wait_for_build():
+    """The test run builds the sanitized program beside the first end-to-end files and names a
+    file (GLASSFALL_SANITIZED_BUILD_STATUS) that holds the build's exit code once it is over."""
+    status = os.environ.get("GLASSFALL_SANITIZED_BUILD_STATUS")
+    if not status:
+        return True
+    deadline = time.monotonic() + 1200
+    while not Path(status).exists():
+        if time.monotonic() > deadline:
+            print(f"the sanitized build did not end within 20 minutes ({status})", file=sys.stderr)
+            return False
+        time.sleep(1)
+    code = Path(status).read_text().strip()
+    if code != "0":
+        print(f"the sanitized build failed (exit {code}): see its log beside {status}", file=sys.stderr)
+    return code == "0"
+
+
 def main(argv):
     if len(argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
     program, modules = Path(argv[1]).resolve(), argv[2:]
+    if not wait_for_build():
+        return 1
     if not os.access(program, os.X_OK):
         print(f"{program}: not built (cmake --build --preset linux-asan builds it)", file=sys.stderr)
         return 1

@@ -62,6 +62,9 @@ class IdleChecks:
     output to look at) and `desktop` (its picture with nothing of ours on it), and `folder` for
     logs; a rig without the wlr virtual pointer gives its own wiggle()."""
 
+    # How much earlier than asked the compositor's idle timer may fire (a class sets it).
+    IDLE_SLACK = 0.0
+
     # ---- what the rig gives
 
     def wiggle(self, seconds):
@@ -131,7 +134,7 @@ class IdleChecks:
         first = self.wait_run(proc)
         # No input since it began waiting: the idle time counts from its request, made after
         # `opened`.
-        self.assertGreaterEqual(first - opened, IDLE)
+        self.assertGreaterEqual(first - opened, IDLE - self.IDLE_SLACK)
         self.wait_covered(proc, "first-run.png")
         # The pointer moved, then kept busy for longer than the idle time: the move ends the run,
         # and no run starts while the user is at work (watched beside the motion).
@@ -147,7 +150,7 @@ class IdleChecks:
         finally:
             mover.join()
         again = self.wait_run(proc)
-        self.assertGreaterEqual(again - self.last_motion, IDLE, "started again before the next idle")
+        self.assertGreaterEqual(again - self.last_motion, IDLE - self.IDLE_SLACK, "started again before the next idle")
         self.wait_covered(proc, "second-run.png")
         self.assertEqual(len(self.waiting()), 1)
 
@@ -164,7 +167,7 @@ class IdleChecks:
         inhibitor.stdout.close()
         started = self.wait_run(proc)
         # The compositor counts the idle time anew from the release.
-        self.assertGreaterEqual(started - released, IDLE)
+        self.assertGreaterEqual(started - released, IDLE - self.IDLE_SLACK)
         self.wait_covered(proc, "after-inhibitor.png")
 
     def test_sigterm_ends_the_waiting_process_and_its_run_with_0(self):
@@ -275,6 +278,9 @@ class KWinIdleTest(IdleChecks, unittest.TestCase):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
     tearDown = SwayIdleTest.tearDown
+    # KWin times the idle stretch with a Qt timer of the coarse kind, which may fire up to 5 %
+    # early (measured: 1.94 s for 2 s); sway's timer is exact to the millisecond.
+    IDLE_SLACK = 0.05 * IDLE
 
     def wiggle(self, seconds):
         done = self.rig.run(str(kwinharness.HELPER), "wiggle", str(seconds), timeout=seconds + 30)

@@ -23,10 +23,8 @@ KEYBOARD_SETTLE = 0.3  # seconds; the virtual pointer waits as long
 POINTER = lh.BUILD / "tests" / "bin" / "virtual_pointer"
 TOOLS = ("sway", "swaymsg", "swaybg", "grim", "wtype", "weston", "weston-screenshooter")
 
-# Every process this test process starts as USER carries its mark, so that test files running side
-# by side (each with its own compositor) never take each other's programs for their own.
-OWNER_VARIABLE = "GLASSFALL_E2E_OWNER"
-OWNER_MARK = {OWNER_VARIABLE: str(os.getpid())}
+# Every process this test process starts as USER carries its mark (linuxharness).
+OWNER_VARIABLE, OWNER_MARK = lh.OWNER_VARIABLE, lh.OWNER_MARK
 
 SANITIZER_VARIABLES = ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "LD_PRELOAD")
 
