@@ -28,7 +28,7 @@ def threads_sanitized(program):
 def sanitizer_env(program, reports):
     base = f"log_path={reports}/report:log_exe_name=1"
     # The preload comes before the sanitizer's runtime in the library list, which is harmless here.
-    env = dict(os.environ, GLASSFALL_PROGRAM=str(program), LD_PRELOAD=str(KEEP_LOADED))
+    env = dict(os.environ, GLASSFALL_PROGRAM=str(program), LD_PRELOAD=str(KEEP_LOADED), GLASSFALL_SANITIZED="1")
     if threads_sanitized(program):
         env["TSAN_OPTIONS"] = (f"{base}:halt_on_error=1:second_deadlock_stack=1:"
                                f"suppressions={SUPPRESSIONS / 'races.txt'}")

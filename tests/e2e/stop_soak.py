@@ -25,7 +25,10 @@ import linuxharness as lh
 from gfsound import NullSink
 
 SCREEN = (320, 240)
-GONE_WITHIN = 1.0
+# The program's promise is one second. A sanitized build (sanitized.py says so) runs GStreamer's
+# teardown and our own several times slower, and on a loaded machine that alone has passed the
+# second (1.015 s with MP3 under ASan): it gets twice as long, still far from a hang.
+GONE_WITHIN = 2.0 if os.environ.get("GLASSFALL_SANITIZED") else 1.0
 
 
 class Rig:

@@ -27,7 +27,10 @@ from gfsound import NullSink
 from stop_soak import run_main, summarise
 from waylandharness import Sway, our_pids, stop_group
 
-GONE_WITHIN = 1.0
+# The program's promise is one second. A sanitized build (sanitized.py says so) runs GStreamer's
+# teardown and our own several times slower, and on a loaded machine that alone has passed the
+# second (1.015 s with MP3 under ASan): it gets twice as long, still far from a hang.
+GONE_WITHIN = 2.0 if os.environ.get("GLASSFALL_SANITIZED") else 1.0
 FIRST = ("HEADLESS-1", (640, 480), (0, 0), 1)
 
 
