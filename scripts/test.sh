@@ -26,30 +26,31 @@ wait $desktops_pid || { cat build/setup-desktops.log; echo "!! the desktops did 
 # e2e files come last in their lanes and wait for that build (the status file).
 export GLASSFALL_SANITIZED_BUILD_STATUS=$PWD/build/sanitized-build.status
 rm -f "$GLASSFALL_SANITIZED_BUILD_STATUS"
+# One background job at a time, so that the load beside the end-to-end files stays bounded.
 (
   code=0
   { cmake --preset linux-asan && nice -n 10 cmake --build --preset linux-asan -j "$jobs"; } \
     >build/sanitized-build.log 2>&1 || code=$?
   echo $code >"$GLASSFALL_SANITIZED_BUILD_STATUS"
-  [ $code -eq 0 ] && nice -n 10 ctest --preset linux-asan >build/sanitized-unit.log 2>&1 || exit 1
+  [ $code -eq 0 ] && nice -n 10 ctest --preset linux-asan >build/sanitized-unit.log 2>&1 || code=1
+  GLASSFALL_JOBS=$jobs bash scripts/fuzz.sh 10 >build/fuzz-ci.log 2>&1 || code=2
+  exit $code
 ) &
-sanitized_pid=$!
-bash scripts/fuzz.sh 10 >build/fuzz-ci.log 2>&1 &
-fuzz_pid=$!
+background_pid=$!
 
 step ctest --preset linux
 
-echo "== cmake --build --preset linux-asan; ctest --preset linux-asan"
-if wait $sanitized_pid; then
-  tail -4 build/sanitized-unit.log
-else
+echo "== cmake --build --preset linux-asan; ctest --preset linux-asan; scripts/fuzz.sh 10"
+wait $background_pid
+background=$?
+if [ $background -eq 1 ]; then
   echo "!! failed: the sanitized build or its unit tests"
   status=1
   grep -E -B2 -A12 'error:|Error [0-9]' build/sanitized-build.log | head -80
   cat build/sanitized-unit.log 2>/dev/null
+else
+  tail -4 build/sanitized-unit.log
 fi
-
-echo "== scripts/fuzz.sh 10"
-wait $fuzz_pid || { echo "!! failed: scripts/fuzz.sh 10"; status=1; }
+[ $background -eq 2 ] && { echo "!! failed: scripts/fuzz.sh 10"; status=1; }
 cat build/fuzz-ci.log
 exit $status

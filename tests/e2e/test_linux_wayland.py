@@ -352,8 +352,10 @@ class WaylandTest(unittest.TestCase):
         self.assertEqual(len(plays), 1, f"one unbroken sound: {plays}")
         start, stop = plays[0]
         # The player starts with the cover; on a loaded machine its pipeline takes a moment to
-        # reach the sound server (0.7 s seen beside a Wine test), so the bound is loose.
-        self.assertLess(start, heard_from + 1.5, "playing once the outputs are covered")
+        # reach the sound server (0.7 s seen beside a Wine test), so the bound is loose, and
+        # looser for the sanitized program (1.59 s seen under ASan in the full test run).
+        bound = 3.0 if os.environ.get("GLASSFALL_SANITIZED") else 1.5
+        self.assertLess(start, heard_from + bound, "playing once the outputs are covered")
         self.assertAlmostEqual(sound.frequency(start + 0.1, min(stop, end) - 0.1), 440, delta=5)
         self.assertLessEqual(stop, end + 0.5, "silence within 0.5 s of SIGTERM")
 
