@@ -193,10 +193,12 @@ std::vector<std::string> idleRunArguments(const HackOptions& options) {
   std::vector<std::string> words = {"--wayland", "--delay", std::to_string(options.delayMicroseconds)};
   if (options.showFps) words.push_back("--fps");
   if (options.music.cd) {
-    words.insert(words.end(), {"--cd", "--track", std::to_string(options.music.track)});
+    words.push_back("--cd");
   } else if (!options.music.file.empty()) {
     // After "=": a file whose name starts with a dash stays the value.
     words.push_back("--music=" + options.music.file);
   }
+  // The track as given, with or without the CD (the run reads the options as the waiting one did).
+  if (options.music.track != 0) words.insert(words.end(), {"--track", std::to_string(options.music.track)});
   return words;
 }
