@@ -17,6 +17,8 @@
 #include "config_file.h"
 #include "hack_options.h"
 #include "idle_program.h"
+#include "loop_hooks.h"
+#include "mipmap_chain.h"
 #include "music_options.h"
 #include "process_lock.h"
 #include "run_companions.h"
@@ -75,6 +77,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.idleSeconds > 0) return runIdleMode(kProgram, options);
+  loopHooks().onStartupStep("options read");
   // Music that cannot play leaves the screensaver running in silence, with one line to say so.
   MusicChoice choice;
   const std::string musicNote = chooseMusic(options.music, readableFile, choice);
@@ -96,6 +99,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (stopsignals::requested()) return 0;
+  // The screen's own picture, texel for pixel: a power-of-two texture would blur its one-pixel
+  // detail, most of all on a fractionally scaled output.
+  mipmap::keepOwnSize(true);
   int status = 0;
   bool musicLeftRunning = false;
   {

@@ -46,6 +46,12 @@ class WorkingMemory {
 };
 
 WorkingMemory workingMemory;
+bool ownSizeKept = false;
+
+bool hasExtension(const char* name) {
+  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  return extensions && std::strstr(extensions, name) != nullptr;
+}
 
 int log2Floor(int v) {
   int n = 0;
@@ -60,8 +66,15 @@ int log2Floor(int v) {
 bool glTakesBgra() {
   const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   if (version && (version[0] > '1' || (version[0] == '1' && version[1] == '.' && version[2] >= '2'))) return true;
-  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  return extensions && std::strstr(extensions, "GL_EXT_bgra") != nullptr;
+  return hasExtension("GL_EXT_bgra");
+}
+
+// Whether the GL's proxy takes a w x h level 0.
+bool proxyTakes(int w, int h) {
+  glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 3, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  GLint fits = 0;
+  glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &fits);
+  return fits != 0;
 }
 
 // A band of level 0's rows, resampled on a thread of its own.
@@ -77,7 +90,10 @@ struct Band {
 
 void resampleBand(void* job) {
   const Band& b = *static_cast<Band*>(job);
-  resample(b.pixels, b.w, b.h, b.level0, b.w0, b.h0, b.order, b.scratch, b.first, b.end);
+  if (b.w0 == b.w && b.h0 == b.h)
+    expandPicture(b.pixels, b.w, b.level0, b.order, b.first, b.end);
+  else
+    resample(b.pixels, b.w, b.h, b.level0, b.w0, b.h0, b.order, b.scratch, b.first, b.end);
 }
 
 // The levels below level 0, each halved from the one above into the block after it.
@@ -117,10 +133,18 @@ int nearestPowerOfTwo(int value) {
 
 std::size_t rowBytes(int width) { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
 
+void keepOwnSize(bool keep) { ownSizeKept = keep; }
+
+bool glTakesAnySize() {
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  return (version && version[0] >= '2' && version[0] <= '9') || hasExtension("GL_ARB_texture_non_power_of_two");
+}
+
 BuildOptions defaultOptions() {
   BuildOptions options;
   options.order = glTakesBgra() ? Order::bgra : Order::rgba;
   options.threads = std::min(worker::cores(), kMostThreads);
+  options.ownSize = ownSizeKept && glTakesAnySize();
   return options;
 }
 
@@ -161,8 +185,8 @@ void levelZeroSize(int w, int h, int& outW, int& outH) {
 // joined before build returns: nothing outlives the call but the working memory.
 bool build(int w, int h, const unsigned char* pixels, const BuildOptions& options) {
   if (w < 1 || h < 1 || !pixels) return false;
-  int w0 = 0, h0 = 0;
-  levelZeroSize(w, h, w0, h0);
+  int w0 = w, h0 = h;
+  if (!options.ownSize || !proxyTakes(w, h)) levelZeroSize(w, h, w0, h0);
   if (w0 < 1 || h0 < 1) return false;
   const int levels = std::max(log2Floor(w0), log2Floor(h0));
   const int threads = std::max(1, std::min(options.threads, std::min(kMostThreads, h0)));
@@ -175,7 +199,8 @@ bool build(int w, int h, const unsigned char* pixels, const BuildOptions& option
     below += levelBytes(lw, lh);
   }
   const std::size_t level0 = alignUp(levelBytes(w0, h0));
-  const std::size_t scratch = alignUp(scratchBytes(w, h, w0, h0));
+  const bool own = w0 == w && h0 == h;
+  const std::size_t scratch = own ? 0 : alignUp(scratchBytes(w, h, w0, h0));
   unsigned char* block = workingMemory.get(level0 + alignUp(below) + scratch * threads);
   if (!block) return false;
 

@@ -1,6 +1,6 @@
 // The snapshot's mipmap chain: the picture scaled to the power-of-two size the GLU builder
 // would pick, filtered as it filters, then halved level by level; each level goes to the GL
-// with glTexImage2D. Pictures come as 24-bit blue-green-red rows padded to 4 bytes; the levels
+// with glTexImage2D. Where asked and the GL takes any size, level 0 is the picture itself. Pictures come as 24-bit blue-green-red rows padded to 4 bytes; the levels
 // are built 4 bytes a pixel (the three channels in the order the GL takes, then 255), which
 // the GL stores without repacking them and the filters handle a whole pixel at a time.
 #pragma once
@@ -50,15 +50,31 @@ void halve(const unsigned char* source, int w, int h, unsigned char* out);
 // below them.
 void levelZeroSize(int w, int h, int& outW, int& outH);
 
-// How a chain is built: the levels' channel order and how many threads share the filters (1:
-// none besides the caller's; while the caller uploads level 0 another then halves it).
+// Rows [first, end) of a w-pixel-wide picture as level 0 of its own size: each pixel copied,
+// 255 after its three channels.
+void expandPicture(const unsigned char* source, int w, unsigned char* out, Order order, int first, int end);
+
+// How a chain is built: the levels' channel order, how many threads share the filters (1:
+// none besides the caller's; while the caller uploads level 0 another then halves it), and
+// whether level 0 keeps the picture's own size. Unscaled, a picture drawn at its size on the
+// screen is sampled texel for pixel and stays as sharp as the screen it came from; scaled to
+// a power of two and back, one-pixel detail is blurred. It needs a GL that takes any size
+// (2.0, or ARB_texture_non_power_of_two) and a picture within its largest texture; otherwise
+// the chain is the power-of-two one. Levels below halve, rounding odd sides down.
 struct BuildOptions {
   Order order = Order::bgra;
   int threads = 1;
+  bool ownSize = false;
 };
+// Whether defaultOptions() asks for the picture's own size where the GL takes it. Off unless
+// set: the Windows programs keep the GLU builder's chain.
+void keepOwnSize(bool keep);
 // For the current GL and this machine: blue first where the GL has EXT_bgra (or is 1.2 or
-// later), as many threads as it has cores, up to 4.
+// later), as many threads as it has cores, up to 4, and the own size as set above where the
+// GL takes any size.
 BuildOptions defaultOptions();
+// Whether the current GL takes textures of any size.
+bool glTakesAnySize();
 
 // The pixel format and type a chain built with `order` goes to the GL in, and the bytes of one
 // pixel.
@@ -70,7 +86,8 @@ UploadFormat uploadFormat(Order order);
 inline UploadFormat uploadFormat() { return uploadFormat(defaultOptions().order); }
 
 // Builds and uploads every level of the bound GL_TEXTURE_2D from a w x h picture whose rows
-// are padded to 4 bytes. False, with nothing uploaded, for a size below 1 x 1 or when the
+// are padded to 4 bytes, level 0 of the picture's own size where `options` asks and the GL's
+// proxy takes it. False, with nothing uploaded, for a size below 1 x 1 or when the
 // working memory cannot be had. The working memory (the levels and the filters' scratch) is
 // kept for the next build.
 bool build(int w, int h, const unsigned char* pixels, const BuildOptions& options);

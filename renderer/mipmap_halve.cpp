@@ -1,5 +1,5 @@
 // The mipmap chain's halvings: one level to the next, and a picture to a level half its size
-// (the exact-half case of the resample). Plain loops over arrays, written for the vectoriser.
+// (the exact-half case of the resample) or of its own size. Plain loops over arrays, written for the vectoriser.
 #include <cstddef>
 
 #include "mipmap_chain.h"
@@ -46,6 +46,22 @@ void halve(const unsigned char* source, int w, int h, unsigned char* out) {
     for (std::size_t j = 0; j < outW; ++j)
       for (int c = 0; c < 4; ++c)
         o[4 * j + c] = (unsigned char)((a[8 * j + c] + a[8 * j + 4 + c] + b[8 * j + c] + b[8 * j + 4 + c] + 2) >> 2);
+  }
+}
+
+
+void expandPicture(const unsigned char* source, int w, unsigned char* out, Order order, int first, int end) {
+  const int blue = order == Order::bgra ? 0 : 2;
+  const std::size_t inRow = rowBytes(w);
+  for (int i = first; i < end; ++i) {
+    const unsigned char* p = source + std::size_t(i) * inRow;
+    unsigned char* o = out + std::size_t(i) * std::size_t(w) * 4;
+    for (int j = 0; j < w; ++j) {
+      o[4 * j + blue] = p[3 * j];
+      o[4 * j + 1] = p[3 * j + 1];
+      o[4 * j + 2 - blue] = p[3 * j + 2];
+      o[4 * j + 3] = 255;
+    }
   }
 }
 

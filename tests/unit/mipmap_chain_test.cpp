@@ -209,3 +209,55 @@ TEST_F(MipmapBuild, NothingIsUploadedForNoPictureOrAGlThatTakesNoSize) {
   EXPECT_TRUE(glrec::uploads().empty());
   EXPECT_EQ(glrec::named("glGetIntegerv").size(), 1u);  // the proxy refused even 1 x 1
 }
+
+// Level 0 of the picture's own size, where asked and the proxy takes it: the picture's pixels
+// as they were, then halvings that round odd sides down (5 x 3 -> 2 x 1 -> 1 x 1).
+TEST_F(MipmapBuild, OwnSizeKeepsThePictureAndHalvesOddSidesDown) {
+  const Picture in = noise(5, 3, 11);
+  mipmap::BuildOptions own{mipmap::Order::bgra, 2, true};
+  ASSERT_TRUE(mipmap::build(5, 3, in.data(), own));
+  const std::vector<glrec::LevelUpload>& up = glrec::uploads();
+  ASSERT_EQ(up.size(), 3u);
+  std::vector<int> bgr;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 15; ++x) bgr.push_back(in[std::size_t(y) * mipmap::rowBytes(5) + std::size_t(x)]);
+  EXPECT_EQ(up[0].pixels, level(5, 3, bgr));
+  EXPECT_EQ(up[1].width, 2);
+  EXPECT_EQ(up[1].height, 1);
+  EXPECT_EQ(up[1].pixels, halved(up[0].pixels, 5, 3));
+  EXPECT_EQ(up[2].pixels, halved(up[1].pixels, 2, 1));
+
+  // Red first: the same pixels, red and blue swapped.
+  glrec::resetTextures();
+  own.order = mipmap::Order::rgba;
+  ASSERT_TRUE(mipmap::build(5, 3, in.data(), own));
+  Picture swapped = level(5, 3, bgr);
+  for (std::size_t i = 0; i < swapped.size(); i += 4) std::swap(swapped[i], swapped[i + 2]);
+  EXPECT_EQ(glrec::uploads()[0].pixels, swapped);
+}
+
+// A picture past the largest texture gets the power-of-two chain: 1500 x 3 as GLU rounds it.
+TEST_F(MipmapBuild, OwnSizeTooLargeForTheGlFallsBackToThePowerOfTwoChain) {
+  glrec::setMaxTextureSize(1024);
+  const Picture in = noise(1500, 3, 2);
+  ASSERT_TRUE(mipmap::build(1500, 3, in.data(), {mipmap::Order::bgra, 1, true}));
+  ASSERT_FALSE(glrec::uploads().empty());
+  EXPECT_EQ(glrec::uploads()[0].width, 1024);
+  EXPECT_EQ(glrec::uploads()[0].height, 4);
+}
+
+// The own size is asked for only once set, and granted only by a GL that takes any size.
+TEST_F(MipmapBuild, OwnSizeOnlyWhereSetAndTheGlTakesAnySize) {
+  EXPECT_FALSE(mipmap::defaultOptions().ownSize);
+  mipmap::keepOwnSize(true);
+  EXPECT_FALSE(mipmap::defaultOptions().ownSize);  // the recorder is GL 1.1
+  glrec::setExtensions("GL_EXT_bgra GL_ARB_texture_non_power_of_two");
+  EXPECT_TRUE(mipmap::defaultOptions().ownSize);
+  const Picture in = noise(6, 5, 4);
+  ASSERT_TRUE(mipmap::build(6, 5, in.data()));
+  mipmap::keepOwnSize(false);
+  ASSERT_FALSE(glrec::uploads().empty());
+  EXPECT_EQ(glrec::uploads()[0].width, 6);
+  EXPECT_EQ(glrec::uploads()[0].height, 5);
+  EXPECT_FALSE(mipmap::defaultOptions().ownSize);
+}

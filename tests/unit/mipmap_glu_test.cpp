@@ -199,6 +199,34 @@ TEST_P(MipmapAgainstGlu, OrderAndThreadsChangeNoLevel) {
   for (std::size_t l = 0; l < a.size(); ++l) EXPECT_TRUE(a[l].pixels == b[l].pixels) << "level " << l;
 }
 
+// On Mesa, which takes any size: level 0 of the picture's own size reads back as the picture,
+// pixel for pixel, and the levels below halve down to 1 x 1, odd sides rounded down.
+TEST_P(MipmapAgainstGlu, OwnSizeLevelZeroIsThePicture) {
+  ASSERT_TRUE(opened) << "no EGL context on Mesa's surfaceless platform";
+  ASSERT_TRUE(mipmap::glTakesAnySize());
+  const Size size = GetParam();
+  const Picture rows = makePicture(size.w, size.h, std::uint32_t(size.w * 7919 + size.h));
+  const mipmap::BuildOptions own{mipmap::Order::bgra, 4, true};
+  const std::vector<Level> levels = chain(Builder::ours, size.w, size.h, rows, &own);
+  ASSERT_FALSE(levels.empty());
+  ASSERT_EQ(levels[0].width, size.w);
+  ASSERT_EQ(levels[0].height, size.h);
+  for (int y = 0; y < size.h; ++y) {
+    const unsigned char* row = &rows[std::size_t(y) * mipmap::rowBytes(size.w)];
+    ASSERT_TRUE(std::equal(row, row + std::size_t(size.w) * 3, &levels[0].pixels[std::size_t(y) * size.w * 3]))
+        << "row " << y;
+  }
+  int w = size.w, h = size.h;
+  for (std::size_t l = 1; l < levels.size(); ++l) {
+    w = mipmap::halfSide(w);
+    h = mipmap::halfSide(h);
+    EXPECT_EQ(levels[l].width, w) << "level " << l;
+    EXPECT_EQ(levels[l].height, h) << "level " << l;
+  }
+  EXPECT_EQ(w, 1);
+  EXPECT_EQ(h, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, MipmapAgainstGlu,
                          ::testing::Values(Size{1022, 3}, Size{1001, 777}, Size{3, 37}, Size{1366, 768},
                                            Size{1920, 1080}, Size{1, 37}, Size{37, 1}, Size{1, 64},

@@ -120,9 +120,9 @@ FirstTexture firstTexture(int width, int height, int rounds, double (*now)()) {
   return t;
 }
 
-void printFirstTexture(int width, int height, const FirstTexture& t) {
-  std::printf("first texture %dx%d: ours %.1f ms, upload %.1f ms, GLU %.1f ms (ours/upload %.2f, GLU/ours %.1f)\n",
-              width, height, t.ours, t.upload, t.glu, t.ours / t.upload, t.glu / t.ours);
+void printFirstTexture(int width, int height, const FirstTexture& t, const char* chain) {
+  std::printf("first texture %dx%d%s%s: ours %.1f ms, upload %.1f ms, GLU %.1f ms (ours/upload %.2f, GLU/ours %.1f)\n",
+              width, height, chain ? ", " : "", chain ? chain : "", t.ours, t.upload, t.glu, t.ours / t.upload, t.glu / t.ours);
   std::fflush(stdout);
 }
 

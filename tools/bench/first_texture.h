@@ -19,8 +19,10 @@ struct FirstTexture {
 // `rounds` rounds after one to warm up; `now` is the platform's clock in seconds.
 FirstTexture firstTexture(int width, int height, int rounds, double (*now)());
 
-// "first texture WxH: ours O ms, upload U ms, GLU G ms (ours/upload R, GLU/ours S)"
-void printFirstTexture(int width, int height, const FirstTexture& t);
+// "first texture WxH: ours O ms, upload U ms, GLU G ms (ours/upload R, GLU/ours S)"; with a
+// `chain` named, "first texture WxH, CHAIN: ...". The chain is the one defaultOptions() picks:
+// the native program's keeps the picture's own size (mipmap::keepOwnSize).
+void printFirstTexture(int width, int height, const FirstTexture& t, const char* chain = nullptr);
 
 // The levers of the first texture, each alone, in the same rounds (medians): our chain blue first
 // and red first on one thread, on two and on all cores (up to 4); the bare upload of its levels

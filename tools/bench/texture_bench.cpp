@@ -3,6 +3,8 @@
 //
 //   texture_bench [--levers] [ROUNDS] [WxH ...]   (default 7 rounds; 1920x1080 3840x2160 7680x2160)
 //
+// Each size is measured twice: with GLU's power-of-two chain (the Windows programs') and with
+// level 0 of the picture's own size (the native program's, where the GL takes any size).
 // --levers adds, per size, each lever of the chain alone (formats, threads, the halving).
 #include <algorithm>
 #include <chrono>
@@ -15,6 +17,7 @@
 #include "egl_headless.h"
 #include "first_texture.h"
 #include "gl_api.h"
+#include "mipmap_chain.h"
 
 namespace {
 
@@ -44,6 +47,12 @@ int main(int argc, char** argv) {
               "one gluBuild2DMipmaps\n", rounds);
   for (const auto& size : sizes) {
     bench::printFirstTexture(size.first, size.second, bench::firstTexture(size.first, size.second, rounds, now));
+    // The native program's chain: level 0 of the picture's own size where the GL takes it.
+    mipmap::keepOwnSize(true);
+    if (mipmap::defaultOptions().ownSize)
+      bench::printFirstTexture(size.first, size.second, bench::firstTexture(size.first, size.second, rounds, now),
+                               "own size");
+    mipmap::keepOwnSize(false);
     if (levers) bench::levers(size.first, size.second, rounds, now);
   }
   return 0;
