@@ -30,6 +30,7 @@
 #include "capture_kwin.h"
 #include "capture_screencopy.h"
 #include "frame_loop.h"
+#include "loop_hooks.h"
 #include "mipmap_chain.h"
 #include "posix_clock.h"
 #include "scene.h"
@@ -171,10 +172,14 @@ std::uint32_t WaylandRun::drawFrame(std::int64_t now) {
 }
 
 int WaylandRun::runToTheEnd(RunCompanions& companions) {
+  LoopHooks& hooks = loopHooks();
   if (!connection_.open()) return status() != 0 || !(connection_.ended() || stopsignals::requested()) ? 1 : 0;
+  hooks.onStartupStep("connected");
   captureOutputs();
+  hooks.onStartupStep("captured");
   if (ending()) return status();
   composePicture();
+  hooks.onStartupStep("picture composed");
 
   if (!egl_.start(connection_.display())) return 1;
   covering_ = true;
@@ -190,6 +195,7 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
     if (!connection_.dispatch(50)) break;
   }
   tendSurfaces();
+  hooks.onStartupStep("surfaces sized");
   if (ending()) return status();
   Output* first = nullptr;
   for (auto& o : outputs_) {

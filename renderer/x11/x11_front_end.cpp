@@ -8,6 +8,7 @@
 
 #include "frame_driver.h"
 #include "glx_context.h"
+#include "loop_hooks.h"
 #include "helper_process.h"
 #include "picture_source.h"
 #include "posix_clock.h"
@@ -71,7 +72,10 @@ bool X11Run::openOwnWindow() {
     XEvent event;
     while (XPending(display_)) {
       XNextEvent(display_, &event);
-      if (event.type == MapNotify && event.xmap.window == target_.window) return true;
+      if (event.type == MapNotify && event.xmap.window == target_.window) {
+        loopHooks().onStartupStep("window shown");
+        return true;
+      }
       handleEvent(event);
     }
     if (ending()) return true;
@@ -105,6 +109,7 @@ bool X11Run::open() {
   if (!(options_.target == DrawTarget::ownWindow ? openOwnWindow() : openGivenWindow())) return false;
   if (ending()) return true;
   if (!context_.create(display_, program_, target_)) return false;
+  loopHooks().onStartupStep("gl context");
   drawing_ = true;
   if (options_.showFps) driver_.setCornerFont(context_.loadCornerFont());
   return true;
@@ -171,6 +176,7 @@ bool X11Run::pump(int milliseconds) {
 
 void X11Run::run() {
   photograph_.finish();
+  loopHooks().onStartupStep("picture converted");
   if (ending()) return;
   pictureRows_ = picture_.rows();
   companions_.start();
@@ -212,6 +218,7 @@ void X11Run::close() {
 int runOnX11(const char* program, const RunOptions& options, RunCompanions& companions) {
   Display* display = openDisplay(program);
   if (!display) return 1;
+  loopHooks().onStartupStep("display open");
   int status = 0;
   {
     X11Run run(display, program, options, companions);
