@@ -123,9 +123,20 @@ bool composeDesktop(const std::vector<OutputCapture>& captures, const LayoutRect
     const bool swapped = transformSwapsSides(c.transform);
     const std::int64_t seenWidth = swapped ? c.height : c.width;
     const std::int64_t seenHeight = swapped ? c.width : c.height;
+    // The usual copy, upright at its own size, 8 bits a channel in 32: rows read straight.
+    const bool usual = c.transform == 0 && bytes == 4 && r == 0xff0000 && g == 0xff00 && b == 0xff &&
+                       placeWidth == c.width && placeHeight == c.height;
     for (std::int64_t y = std::max<std::int64_t>(top, 0); y < std::min(top + placeHeight, height); ++y) {
       const std::int64_t seenY = (y - top) * seenHeight / placeHeight;
       std::uint32_t* dst = pixels.data() + y * width;
+      if (usual) {
+        const unsigned char* src = c.data + (c.yInverted ? c.height - 1 - seenY : seenY) * c.stride;
+        for (std::int64_t x = std::max<std::int64_t>(left, 0); x < std::min(left + placeWidth, width); ++x) {
+          const unsigned char* p = src + (x - left) * 4;
+          dst[x] = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+        }
+        continue;
+      }
       for (std::int64_t x = std::max<std::int64_t>(left, 0); x < std::min(left + placeWidth, width); ++x) {
         const std::int64_t seenX = (x - left) * seenWidth / placeWidth;
         std::int64_t column = 0, row = 0;

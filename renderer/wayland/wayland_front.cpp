@@ -96,8 +96,10 @@ void WaylandRun::captureOutputs() {
   }
 }
 
-// The picture: the whole layout as it was, at the finest scale of any output.
-void WaylandRun::composePicture() {
+// The picture: the whole layout as it was, at the finest scale of any output. A texture of the
+// picture's own size draws it texel for pixel; one rounded to a power of two gets a finer
+// picture first, so that the rounding takes none of its pixels away.
+void WaylandRun::composePicture(bool textureOfOwnSize) {
   std::vector<LayoutRect> places;
   std::vector<OutputCapture> captures;
   for (auto& o : outputs_) {
@@ -115,7 +117,8 @@ void WaylandRun::composePicture() {
   if (!captures.empty()) {
     std::vector<std::uint32_t> pixels;
     const FractionalScale finer =
-        pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
+        textureOfOwnSize ? pictureScale_
+                         : pictureScaleFor(bounds_.width, bounds_.height, pictureScale_, mipmap::nearestPowerOfTwo);
     // The finer picture where it fits within the picture limit, else the output's own scale.
     const bool composed =
         composeDesktop(captures, bounds_, finer, pixels) && desktopPicture(pixels, bounds_, finer, picture_);
@@ -178,10 +181,9 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
   captureOutputs();
   hooks.onStartupStep("captured");
   if (ending()) return status();
-  composePicture();
-  hooks.onStartupStep("picture composed");
-
   if (!egl_.start(connection_.display())) return 1;
+  composePicture(egl_.makeCurrentAlone() && mipmap::defaultOptions().ownSize);
+  hooks.onStartupStep("picture composed");
   covering_ = true;
   for (auto& o : outputs_) {
     if (o->stage != OutputStage::announced) cover(*o);

@@ -70,7 +70,7 @@ class WaylandRun : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, Fra
   void captureOutputs();
   // No capture protocol: the screenshot portal's picture, held in portalPicture_ (wayland_portal.cpp).
   void captureThroughPortal(std::int64_t timeout);
-  void composePicture();
+  void composePicture(bool textureOfOwnSize);
   void cover(Output& output);
   void dropSurface(Output& output);
   // Each turn: surfaces sized get their EGL surface, closed ones are made again.

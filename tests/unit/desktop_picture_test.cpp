@@ -73,6 +73,32 @@ TEST(DesktopPicture, EveryFormatTheCompositorsOfferReadsAsTheSameColour) {
   EXPECT_FALSE(describeShmFormat(fourcc('Y', 'U', 'Y', 'V'), bits, r, g, b));
 }
 
+// The common XRGB/ARGB copy, read a row at a time, gives the pixels the general path gives the
+// same colours in another layout: channels, alpha, padding, offsets and upside-down rows alike.
+TEST(DesktopPicture, TheUsualFormatReadsAsEveryOther) {
+  using namespace shmformat;
+  for (bool inverted : {false, true}) {
+    Copy argb({3, 1, 5, 3}, 5, 3, kArgb8888, 4, 0);
+    Copy abgr({3, 1, 5, 3}, 5, 3, kAbgr8888, 4, 0);
+    std::uint32_t seed = 17;
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 5; ++x) {
+        const std::uint32_t v = (seed = seed * 1664525u + 1013904223u);
+        argb.set(x, y, 4, v);
+        abgr.set(x, y, 4, (v & 0xFF00FF00u) | (v >> 16 & 0xFF) | (v & 0xFF) << 16);
+      }
+    argb.capture.yInverted = abgr.capture.yInverted = inverted;
+    const LayoutRect bounds = layoutBounds({{0, 0, 2, 2}, argb.capture.logical});
+    std::vector<std::uint32_t> usual, general;
+    ASSERT_TRUE(composeDesktop({argb.capture}, bounds, 1, usual));
+    ASSERT_TRUE(composeDesktop({abgr.capture}, bounds, 1, general));
+    EXPECT_EQ(usual, general) << inverted;
+    const std::uint32_t first = argb.data[0] | argb.data[1] << 8 | std::uint32_t(argb.data[2]) << 16;
+    EXPECT_EQ(at(usual, 8, 3, inverted ? 3 : 1), first) << inverted;  // no alpha
+    EXPECT_EQ(at(usual, 8, 2, 1), 0u);
+  }
+}
+
 TEST(DesktopPicture, OutputsOfDifferentSizesAndScalesEachTakeTheirPlace) {
   using namespace shmformat;
   // A 4x2 output at 1x beside a 2x1 (logical) output at 2x, whose copy is 4x2 pixels.

@@ -106,6 +106,7 @@ TEST_P(ScreenPictureLayouts, BecomeTheSnapshotLayoutUpright) {
 INSTANTIATE_TEST_SUITE_P(
     XImageFormats, ScreenPictureLayouts,
     ::testing::Values(Layout{"bgrx32_lsb", 32, false, 0xFF0000, 0x00FF00, 0x0000FF, 0},
+                      Layout{"bgrx32_lsb_padded", 32, false, 0xFF0000, 0x00FF00, 0x0000FF, 8},
                       Layout{"xrgb32_msb", 32, true, 0xFF0000, 0x00FF00, 0x0000FF, 0},
                       Layout{"rgbx32_lsb_swapped_masks", 32, false, 0x0000FF, 0x00FF00, 0xFF0000, 0},
                       Layout{"rgb_high_bits_32_msb", 32, true, 0xFF000000, 0x00FF0000, 0x0000FF00, 0},
