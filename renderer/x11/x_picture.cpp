@@ -18,9 +18,9 @@ const char kScreensaverHelpers[] = "/usr/libexec/xscreensaver";
 // A grabber that has not delivered by then will not: the pieces go untextured instead.
 constexpr int kGrabberTimeoutMs = 10000;
 
-// Converts an image read from the server into the picture, and frees the image.
-bool takePicture(XImage* image, unsigned long red, unsigned long green, unsigned long blue, HeldPicture& picture) {
-  if (!image) return false;
+// Converts an image read from the server into the picture.
+bool convertImage(const XImage* image, unsigned long red, unsigned long green, unsigned long blue,
+                  HeldPicture& picture) {
   ScreenPixels pixels;
   pixels.width = image->width;
   pixels.height = image->height;
@@ -34,7 +34,13 @@ bool takePicture(XImage* image, unsigned long red, unsigned long green, unsigned
   // What XGetImage allocates for a Z-format image.
   if (image->bytes_per_line > 0 && image->height > 0)
     pixels.size = std::size_t(image->bytes_per_line) * std::size_t(image->height);
-  const bool ok = convertScreenPixels(pixels, picture);
+  return convertScreenPixels(pixels, picture);
+}
+
+// The same for an image of Xlib's memory, which it then frees.
+bool takePicture(XImage* image, unsigned long red, unsigned long green, unsigned long blue, HeldPicture& picture) {
+  if (!image) return false;
+  const bool ok = convertImage(image, red, green, blue, picture);
   XDestroyImage(image);
   return ok;
 }
@@ -47,18 +53,25 @@ bool readPixmap(Display* display, Pixmap pixmap, const DrawWindow& target, HeldP
   return takePicture(image, target.visual.red_mask, target.visual.green_mask, target.visual.blue_mask, picture);
 }
 
-// The root window's image under the rectangle, clipped to the screen; null when none of it is
-// on the screen, or when the screen shrank since the connection told its size or memory ran out.
-XImage* readRoot(Display* display, int x, int y, int width, int height) {
+// The rectangle clipped to the screen; false when none of it is on the screen.
+bool clipToScreen(Display* display, int& x, int& y, int& width, int& height) {
   const int screen = DefaultScreen(display);
   const int right = std::min(x + width, DisplayWidth(display, screen));
   const int bottom = std::min(y + height, DisplayHeight(display, screen));
   x = std::max(x, 0);
   y = std::max(y, 0);
-  if (right <= x || bottom <= y) return nullptr;
+  width = right - x;
+  height = bottom - y;
+  return width > 0 && height > 0;
+}
+
+// The root window's image under the rectangle, clipped to the screen; null when none of it is
+// on the screen, or when the screen shrank since the connection told its size or memory ran out.
+XImage* readRoot(Display* display, int x, int y, int width, int height) {
+  if (!clipToScreen(display, x, y, width, height)) return nullptr;
   XErrorTrap trap(display);
-  return XGetImage(display, RootWindow(display, screen), x, y, unsigned(right - x), unsigned(bottom - y), AllPlanes,
-                   ZPixmap);
+  return XGetImage(display, RootWindow(display, DefaultScreen(display)), x, y, unsigned(width), unsigned(height),
+                   AllPlanes, ZPixmap);
 }
 
 }  // namespace
@@ -71,6 +84,15 @@ bool photographRoot(Display* display, int x, int y, int width, int height, HeldP
 
 void RootPhotograph::take(Display* display, int x, int y, int width, int height, HeldPicture& picture) {
   finish();
+  if (clipToScreen(display, x, y, width, height)) {
+    if (const XImage* image = shared_.read(display, x, y, width, height)) {
+      // Converted from the shared memory, which finish() gives back once the thread is done.
+      converter_ = std::thread([image, &picture] {
+        convertImage(image, image->red_mask, image->green_mask, image->blue_mask, picture);
+      });
+      return;
+    }
+  }
   XImage* image = readRoot(display, x, y, width, height);
   if (!image) return;
   // The image is ours alone: converting and freeing it needs no connection.
@@ -81,6 +103,7 @@ void RootPhotograph::take(Display* display, int x, int y, int width, int height,
 
 void RootPhotograph::finish() {
   if (converter_.joinable()) converter_.join();
+  shared_.release();
 }
 
 bool photographUnderWindow(Display* display, const DrawWindow& target, HeldPicture& picture) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "screen_picture.h"
+#include "x_shared_image.h"
 #include "x_window.h"
 
 class HelperProcess;
@@ -16,9 +17,9 @@ class HelperProcess;
 // is on the screen or the server gives no image.
 bool photographRoot(Display* display, int x, int y, int width, int height, HeldPicture& picture);
 
-// The root's pixels under the rectangle, read at once; their conversion into the picture runs
-// on a thread of its own until finish(), so that it overlaps the making of the window and the
-// GL context.
+// The root's pixels under the rectangle, read at once (through shared memory where the server
+// offers it); their conversion into the picture runs on a thread of its own until finish(), so
+// that it overlaps the making of the window and the GL context.
 class RootPhotograph {
  public:
   RootPhotograph() = default;
@@ -27,11 +28,13 @@ class RootPhotograph {
   RootPhotograph& operator=(const RootPhotograph&) = delete;
 
   void take(Display* display, int x, int y, int width, int height, HeldPicture& picture);
-  // Waits for the conversion; the picture is complete (or empty) afterwards.
+  // Waits for the conversion; the picture is complete (or empty) afterwards. On the
+  // connection's thread.
   void finish();
 
  private:
   std::thread converter_;
+  SharedRootImage shared_;
 };
 
 // The screen under an adopted window, read where the window stands; false when the window is

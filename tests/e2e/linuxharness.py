@@ -233,16 +233,17 @@ class RootBackground:
 
 
 class Xvfb(XDisplay):
-    """A private Xvfb of one screen; a desktop picture can be put on its root window."""
+    """A private Xvfb of one screen; a desktop picture can be put on its root window. `arguments`
+    go to Xvfb after ours (`-extension NAME` leaves one out)."""
 
-    def __init__(self, size=(640, 480)):
+    def __init__(self, size=(640, 480), arguments=()):
         self.size = tuple(size)
         self.number = h._free_display()
         h.STATE_DIR.mkdir(parents=True, exist_ok=True)
         with open(h.STATE_DIR / f"xvfb-native-{self.number}.log", "w") as log:
             self.proc = subprocess.Popen(
                 ["Xvfb", f":{self.number}", "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
-                 "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+                 "-noreset", *arguments], stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
         h.wait_until(lambda: Path(f"/tmp/.X11-unix/X{self.number}").exists() or self.proc.poll() is not None, 20,
                      what="Xvfb socket")
         if self.proc.poll() is not None:

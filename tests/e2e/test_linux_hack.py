@@ -101,6 +101,22 @@ class NativeHackTest(unittest.TestCase):
         self.assertLess(took, 0.5)
         print(f"\n--window: mean difference {diff:.2f} (bound {MATCH_BOUND}); SIGTERM to exit {took * 1000:.0f} ms")
 
+    def test_a_server_without_shared_memory_gives_the_same_picture_the_plain_way(self):
+        # The screen is read through MIT-SHM where the server has it (as here); without it,
+        # through the socket, to the same pixels.
+        bare = lh.Xvfb(SCREEN, ["-extension", "MIT-SHM"])
+        self.addCleanup(bare.stop)
+        shm = subprocess.run(["xdpyinfo", "-queryExtensions"], env=bare.env(), capture_output=True, text=True)
+        self.assertNotIn("MIT-SHM", shm.stdout)
+        bare.set_root_picture(self.picture, self.folder.name)
+        proc = lh.start_glassfall(bare, "--window")
+        self.procs.append(proc)
+
+        def whole():
+            self.assertIsNone(proc.poll(), proc.stderr.read() if proc.poll() is not None else "")
+            return self.matches()(bare.screenshot())
+        h.wait_until(whole, 15, interval=0.02, what="the desktop, whole, without MIT-SHM")
+
     def test_every_frame_rate_of_the_settings_slider_shows_the_picture_whole_then_broken(self):
         # The slider's two ends: "--delay 0" (as fast as it may) and "--delay 100000" (10 frames/s).
         slider = next(e for e in ET.parse(h.ROOT / "native" / "glassfall.xml").getroot().iter("number")
