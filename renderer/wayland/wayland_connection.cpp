@@ -1,6 +1,5 @@
 #include "wayland_connection.h"
 
-#include <poll.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -12,6 +11,7 @@
 #include "ext-image-copy-capture-v1-client-protocol.h"
 #include "posix_clock.h"
 #include "stop_signals.h"
+#include "wayland_dispatch.h"
 // HACK: the generated header names an argument `namespace`, a C++ keyword.
 #define namespace layerNamespace
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -132,22 +132,7 @@ bool Connection::dispatch(int timeoutMilliseconds) {
     }
     return false;
   };
-  while (wl_display_prepare_read(display_) != 0) {
-    if (wl_display_dispatch_pending(display_) < 0) return broken();
-  }
-  if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-    wl_display_cancel_read(display_);
-    return broken();
-  }
-  pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {stopsignals::wakeDescriptor(), POLLIN, 0}};
-  const int ready = ::poll(fds, 2, timeoutMilliseconds < 0 ? 0 : timeoutMilliseconds);
-  if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-    if (wl_display_read_events(display_) < 0) return broken();
-  } else {
-    wl_display_cancel_read(display_);
-  }
-  if (wl_display_dispatch_pending(display_) < 0) return broken();
-  return true;
+  return dispatchOnce(display_, timeoutMilliseconds) || broken();
 }
 
 template <typename T>

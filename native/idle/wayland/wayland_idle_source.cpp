@@ -5,7 +5,6 @@
 //  [ ] a seat that goes away and comes back (the first seat is watched for the whole run)
 #include "wayland_idle_source.h"
 
-#include <poll.h>
 #include <wayland-client.h>
 
 #include <cerrno>
@@ -16,6 +15,7 @@
 #include "idle-client-protocol.h"
 #include "posix_clock.h"
 #include "stop_signals.h"
+#include "wayland_dispatch.h"
 
 namespace {
 
@@ -121,22 +121,7 @@ bool WaylandIdleSource::dispatch(int timeoutMilliseconds) {
                                                                      : std::string("Wayland error: ") + std::strerror(error);
     return false;
   };
-  while (wl_display_prepare_read(display_) != 0) {
-    if (wl_display_dispatch_pending(display_) < 0) return broken();
-  }
-  if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
-    wl_display_cancel_read(display_);
-    return broken();
-  }
-  pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {stopsignals::wakeDescriptor(), POLLIN, 0}};
-  const int ready = ::poll(fds, 2, timeoutMilliseconds < 0 ? 0 : timeoutMilliseconds);
-  if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-    if (wl_display_read_events(display_) < 0) return broken();
-  } else {
-    wl_display_cancel_read(display_);
-  }
-  if (wl_display_dispatch_pending(display_) < 0) return broken();
-  return true;
+  return dispatchOnce(display_, timeoutMilliseconds) || broken();
 }
 
 IdleSource::Event WaylandIdleSource::wait(int timeoutMilliseconds) {
