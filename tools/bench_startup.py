@@ -11,7 +11,10 @@ X11 that swap has copied it to the window; on Wayland it is committed, on screen
 compositor's next frame. Each run is then checked from outside: a screenshot must show the
 picture whole (never a timing).
 
-    python3 tools/bench_startup.py [RUNS] [WxH ...]      (default 5 runs, 3840x2160)
+    python3 tools/bench_startup.py [RUNS] [WxH ...] [--against PROGRAM]   (default 5 runs, 3840x2160)
+
+--against runs another benchmark build of the program (an older one, say) in turns with this
+build's, run by run, so that both see the same load.
 """
 
 import os
@@ -28,9 +31,16 @@ import linuxharness as lh  # noqa: E402
 import waylandharness as wh  # noqa: E402
 from test_linux_wayland import quadrants_upright  # noqa: E402
 
-RUNS = int(sys.argv[1]) if len(sys.argv) > 1 else 5
-SIZES = [tuple(int(v) for v in a.split("x")) for a in sys.argv[2:]] or [(3840, 2160)]
+ARGS = sys.argv[1:]
+AGAINST = None
+if "--against" in ARGS:
+    i = ARGS.index("--against")
+    AGAINST = Path(ARGS[i + 1]).resolve()
+    del ARGS[i:i + 2]
+RUNS = int(ARGS[0]) if ARGS else 5
+SIZES = [tuple(int(v) for v in a.split("x")) for a in ARGS[1:]] or [(3840, 2160)]
 PROGRAM = lh.BUILD / "bench" / "glassfall_bench_Skips"
+PROGRAMS = {"this build": PROGRAM, **({f"against {AGAINST}": AGAINST} if AGAINST else {})}
 
 
 def steps(path, started):
@@ -44,12 +54,12 @@ def steps(path, started):
     return out
 
 
-def one_x11_run(display, folder):
+def one_x11_run(display, folder, program):
     path = Path(folder) / "steps"
     path.unlink(missing_ok=True)
     env = display.env(GLASSFALL_BENCH_STEPS=str(path))
     started = time.time()
-    proc = subprocess.Popen([str(PROGRAM), "--window"], env=env, stdin=subprocess.DEVNULL,
+    proc = subprocess.Popen([str(program), "--window"], env=env, stdin=subprocess.DEVNULL,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         lh.h.wait_until(lambda: path.exists() or proc.poll() is not None, 30, interval=0.01,
@@ -60,11 +70,11 @@ def one_x11_run(display, folder):
     return steps(path, started), whole
 
 
-def one_wayland_run(sway, name, size):
+def one_wayland_run(sway, name, size, program):
     path = sway.folder / "steps"
     path.unlink(missing_ok=True)
     started = time.time()
-    proc = sway.start([str(PROGRAM), "--wayland"], GLASSFALL_BENCH_STEPS=str(path))
+    proc = sway.start([str(program), "--wayland"], GLASSFALL_BENCH_STEPS=str(path))
     try:
         lh.h.wait_until(lambda: path.exists() or proc.poll() is not None, 30, interval=0.01,
                         what="the first frame")
@@ -91,7 +101,12 @@ def x11(size):
     with tempfile.TemporaryDirectory(prefix="gf-startup-") as folder:
         try:
             display.set_root_picture(lh.mp.test_picture(*size), folder)
-            report(f"X11 {size[0]}x{size[1]}", [one_x11_run(display, folder) for _ in range(RUNS)])
+            runs = {label: [] for label in PROGRAMS}
+            for _ in range(RUNS):
+                for label, program in PROGRAMS.items():
+                    runs[label].append(one_x11_run(display, folder, program))
+            for label in PROGRAMS:
+                report(f"X11 {size[0]}x{size[1]}, {label}", runs[label])
         finally:
             display.stop()
 
@@ -107,14 +122,20 @@ def wayland(size):
             sway.client(["swaybg", "-o", name, "-i", str(picture), "-m", "stretch"])
             lh.h.wait_until(lambda: quadrants_upright(sway.shot(name), size), 30, interval=0.2,
                             what="the wallpaper")
-            report(f"Wayland (sway) {size[0]}x{size[1]}", [one_wayland_run(sway, name, size) for _ in range(RUNS)])
+            runs = {label: [] for label in PROGRAMS}
+            for _ in range(RUNS):
+                for label, program in PROGRAMS.items():
+                    runs[label].append(one_wayland_run(sway, name, size, program))
+            for label in PROGRAMS:
+                report(f"Wayland (sway) {size[0]}x{size[1]}, {label}", runs[label])
         finally:
             sway.stop()
 
 
 def main():
-    if not PROGRAM.exists():
-        sys.exit(f"build the linux preset first ({PROGRAM})")
+    for program in PROGRAMS.values():
+        if not program.exists():
+            sys.exit(f"not built: {program}")
     if os.geteuid() != 0:
         sys.exit("run as root: sway runs as another user")
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))

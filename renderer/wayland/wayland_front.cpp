@@ -182,6 +182,7 @@ int WaylandRun::runToTheEnd(RunCompanions& companions) {
   hooks.onStartupStep("captured");
   if (ending()) return status();
   if (!egl_.start(connection_.display())) return 1;
+  hooks.onStartupStep("egl ready");
   composePicture(egl_.makeCurrentAlone() && mipmap::defaultOptions().ownSize);
   hooks.onStartupStep("picture composed");
   covering_ = true;
