@@ -26,14 +26,16 @@ wait $desktops_pid || { cat build/setup-desktops.log; echo "!! the desktops did 
 # e2e files come last in their lanes and wait for that build (the status file).
 export GLASSFALL_SANITIZED_BUILD_STATUS=$PWD/build/sanitized-build.status
 rm -f "$GLASSFALL_SANITIZED_BUILD_STATUS"
-# One background job at a time, so that the load beside the end-to-end files stays bounded.
+# One background job at a time, so that the load beside the end-to-end files stays bounded. Its
+# exit code has a bit for each part that failed: 1 the sanitized build or its unit tests, 2 the
+# fuzzers.
 (
   code=0
   { cmake --preset linux-asan && nice -n 10 cmake --build --preset linux-asan -j "$jobs"; } \
-    >build/sanitized-build.log 2>&1 || code=$?
+    >build/sanitized-build.log 2>&1 || code=1
   echo $code >"$GLASSFALL_SANITIZED_BUILD_STATUS"
   [ $code -eq 0 ] && nice -n 10 ctest --preset linux-asan >build/sanitized-unit.log 2>&1 || code=1
-  GLASSFALL_JOBS=$jobs bash scripts/fuzz.sh 10 >build/fuzz-ci.log 2>&1 || code=2
+  GLASSFALL_JOBS=$jobs bash scripts/fuzz.sh 10 >build/fuzz-ci.log 2>&1 || code=$((code | 2))
   exit $code
 ) &
 background_pid=$!
@@ -43,7 +45,7 @@ step ctest --preset linux
 echo "== cmake --build --preset linux-asan; ctest --preset linux-asan; scripts/fuzz.sh 10"
 wait $background_pid
 background=$?
-if [ $background -eq 1 ]; then
+if [ $((background & 1)) -ne 0 ]; then
   echo "!! failed: the sanitized build or its unit tests"
   status=1
   grep -E -B2 -A12 'error:|Error [0-9]' build/sanitized-build.log | head -80
@@ -51,6 +53,6 @@ if [ $background -eq 1 ]; then
 else
   tail -4 build/sanitized-unit.log
 fi
-[ $background -eq 2 ] && { echo "!! failed: scripts/fuzz.sh 10"; status=1; }
+[ $((background & 2)) -ne 0 ] && { echo "!! failed: scripts/fuzz.sh 10"; status=1; }
 cat build/fuzz-ci.log
 exit $status

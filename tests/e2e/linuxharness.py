@@ -266,6 +266,18 @@ class OnDummyXorg(XDisplay):
         self.xorg.stop()
 
 
+def require_rig(missing, who_runs, programs=()):
+    """Fails, never skips: a missing tool or a run without root would hide every check of a
+    file. `missing` names what is not installed, `who_runs` what needs root."""
+    if os.geteuid() != 0:
+        raise RuntimeError(f"{who_runs}: run them as root")
+    if missing:
+        raise RuntimeError("not installed or not built (scripts/setup.sh installs them): " + ", ".join(missing))
+    for program in programs:
+        if not Path(program).exists():
+            raise RuntimeError(f"{program} is not built")
+
+
 def start_glassfall(display, *args, env=None):
     return subprocess.Popen([str(GLASSFALL), *args], env=env or display.env(), stdin=subprocess.DEVNULL,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)

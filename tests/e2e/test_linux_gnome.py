@@ -72,12 +72,7 @@ def broken(view):
 
 
 def require_rig():
-    if os.geteuid() != 0:
-        raise RuntimeError("the GNOME rig runs the shell and its buses as root: run these tests as root")
-    if missing_tools():
-        raise RuntimeError("not installed (scripts/setup.sh installs them): " + ", ".join(missing_tools()))
-    if not lh.GLASSFALL.exists():
-        raise RuntimeError(f"{lh.GLASSFALL} is not built")
+    lh.require_rig(missing_tools(), "the GNOME rig runs the shell and its buses as root", [lh.GLASSFALL])
 
 
 class GnomeRig(unittest.TestCase):

@@ -191,14 +191,8 @@ class IdleChecks:
 
 
 def require_rig():
-    """Fails, never skips: a missing tool or a run without root would hide every check here."""
-    if os.geteuid() != 0:
-        raise RuntimeError("these tests run the compositor as another user: run them as root")
-    if missing_tools():
-        raise RuntimeError("not installed (scripts/setup.sh installs them): " + ", ".join(missing_tools()))
-    for program in (lh.GLASSFALL, POINTER, INHIBITOR):
-        if not program.exists():
-            raise RuntimeError(f"{program} is not built")
+    lh.require_rig(missing_tools(), "these tests run the compositor as another user",
+                   [lh.GLASSFALL, POINTER, INHIBITOR])
 
 
 class SwayIdleTest(IdleChecks, unittest.TestCase):

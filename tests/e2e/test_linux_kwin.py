@@ -29,11 +29,7 @@ UNTEXTURED = "the pieces show untextured"
 
 
 def require_rig():
-    """Fails, never skips: a missing tool or a run without root would hide every check here."""
-    if os.geteuid() != 0:
-        raise RuntimeError("these tests run KWin as root: run them as root")
-    if missing_tools():
-        raise RuntimeError("not installed or not built (scripts/setup.sh installs them): " + ", ".join(missing_tools()))
+    lh.require_rig(missing_tools(), "these tests run KWin as root")
 
 
 # The whole piece stands at the screen's centre, 1/PIECE_SPAN of the view's height: the view's

@@ -88,11 +88,7 @@ def wallpaper(size):
 
 
 def require_rig():
-    """Fails, never skips: a missing tool or a run without root would hide every check here."""
-    if os.geteuid() != 0:
-        raise RuntimeError("these tests run the compositors as another user: run them as root")
-    if missing_tools():
-        raise RuntimeError("not installed (scripts/setup.sh installs them): " + ", ".join(missing_tools()))
+    lh.require_rig(missing_tools(), "these tests run the compositors as another user")
 
 
 class WaylandTest(unittest.TestCase):
