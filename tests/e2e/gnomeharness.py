@@ -45,7 +45,8 @@ SERVICES = {
 
 
 def missing_tools():
-    return [t for t in TOOLS if not shutil.which(t)] + ([] if Path(SYSTEM_PYTHON).exists() else [SYSTEM_PYTHON])
+    return [t for t in TOOLS if not shutil.which(t)] + [str(p) for p in (Path(SYSTEM_PYTHON), lh.GST_WARM)
+                                                         if not p.exists()]
 
 
 def settings_file(folder, picture_path):
@@ -124,7 +125,7 @@ class GnomeShell:
                "DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={self.system_bus}",
                "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.session_bus}", "GTK_A11Y": "none",
                "NO_AT_BRIDGE": "1", "LANG": "C.UTF-8", "GSETTINGS_BACKEND": "keyfile",
-               "XDG_CONFIG_HOME": str(self.folder / "home" / ".config"), **OWNER_MARK}
+               "XDG_CONFIG_HOME": str(self.folder / "home" / ".config"), **OWNER_MARK, **lh.gst_registry("root")}
         env.update({k: str(v) for k, v in extra.items()})
         return env
 

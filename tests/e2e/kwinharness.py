@@ -32,7 +32,7 @@ SECOND = ("Virtual-1", (1200, 900), (1200, 0), 1.5)
 
 def missing_tools():
     missing = [t for t in TOOLS if not shutil.which(t)]
-    return missing + [str(p) for p in (SYSTEM_PYTHON, HELPER) if not p.exists()]
+    return missing + [str(p) for p in (SYSTEM_PYTHON, HELPER, lh.GST_WARM) if not p.exists()]
 
 
 def desktop_entry(path, name, program, key, interface):
@@ -80,7 +80,8 @@ class KWin:
                "XDG_RUNTIME_DIR": str(self.runtime), "XDG_DATA_HOME": str(self.folder / "share"),
                "XDG_CONFIG_HOME": str(self.folder / "config"), "XDG_CACHE_HOME": str(self.folder / "cache"),
                "XDG_DATA_DIRS": "/usr/local/share:/usr/share", "WAYLAND_DISPLAY": SOCKET,
-               "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.bus}", "PYTHONHOME": "/usr", **OWNER_MARK}
+               "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.bus}", "PYTHONHOME": "/usr", **OWNER_MARK,
+               **lh.gst_registry("root")}
         env.update({k: str(v) for k, v in extra.items()})
         return env
 

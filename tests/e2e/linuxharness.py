@@ -266,6 +266,27 @@ class OnDummyXorg(XDisplay):
         self.xorg.stop()
 
 
+GST_WARM = BUILD / "tests" / "bin" / "gst_warm"
+_registries = {}
+
+
+def gst_registry(user):
+    """The environment that gives programs started as `user` a GStreamer plugin registry kept
+    between the tests' fresh homes, built here before the first of them. In a fresh home every
+    first start scans each plugin before it plays (a second or more on a loaded machine), which a
+    user's start does only once ever."""
+    if user not in _registries:
+        folder = h.STATE_DIR / "gstreamer"
+        folder.mkdir(parents=True, exist_ok=True)
+        os.chmod(folder, 0o1777)  # each user's registry in it, written by that user
+        path = folder / f"registry-{user}.bin"
+        env = {"PATH": "/usr/bin:/bin", "HOME": str(folder), "GST_REGISTRY": str(path)}
+        argv = [str(GST_WARM)] if user == "root" else [shutil.which("runuser"), "-p", "-u", user, "--", str(GST_WARM)]
+        subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=True)
+        _registries[user] = {"GST_REGISTRY": str(path)}
+    return _registries[user]
+
+
 def require_rig(missing, who_runs, programs=()):
     """Fails, never skips: a missing tool or a run without root would hide every check of a
     file. `missing` names what is not installed, `who_runs` what needs root."""

@@ -40,7 +40,7 @@ SECOND = ("HEADLESS-2", (1920, 1080), (1024, 0), 2)
 
 
 def missing_tools():
-    return [t for t in TOOLS if not shutil.which(t)]
+    return [t for t in TOOLS if not shutil.which(t)] + ([] if lh.GST_WARM.exists() else [str(lh.GST_WARM)])
 
 
 class Sway:
@@ -84,7 +84,7 @@ class Sway:
 
     def env(self, wayland=True, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "USER": USER, "LOGNAME": USER,
-               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8", **OWNER_MARK}
+               "XDG_RUNTIME_DIR": str(self.runtime), "LANG": "C.UTF-8", **OWNER_MARK, **lh.gst_registry(USER)}
         # A sanitized run's settings reach the program through the user change as well.
         env.update(sanitizer_settings())
         if wayland:
@@ -254,7 +254,7 @@ class TestCompositor:
 
     def env(self, wayland=True, **extra):
         env = {"PATH": "/usr/bin:/bin", "HOME": str(self.folder), "XDG_RUNTIME_DIR": str(self.runtime),
-               "LANG": "C.UTF-8", **OWNER_MARK, **sanitizer_settings()}
+               "LANG": "C.UTF-8", **OWNER_MARK, **sanitizer_settings(), **lh.gst_registry("root")}
         if wayland:
             env["WAYLAND_DISPLAY"] = self.socket
         env.update({k: str(v) for k, v in extra.items()})
