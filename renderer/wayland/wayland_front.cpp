@@ -139,9 +139,11 @@ bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   return true;
 }
 
-void WaylandRun::presentView(std::size_t index) {
+int WaylandRun::bufferAge(std::size_t index) { return egl_.bufferAge(*views_[index]); }
+
+void WaylandRun::presentView(std::size_t index, const ScreenRect& changed) {
   Output& o = *views_[index];
-  if (egl_.swap(o)) {
+  if (egl_.swap(o, changed)) {
     o.mustDraw = false;
   } else {
     failedSwaps_.push_back(&o);

@@ -207,10 +207,16 @@ class TwoViews : public FrameViews {
     selected.push_back(int(index));
     return usable[index];
   }
-  void presentView(std::size_t index) override { presented.push_back(int(index)); }
+  void presentView(std::size_t index, const ScreenRect& changed) override {
+    presented.push_back(int(index));
+    this->changed.push_back(changed);
+  }
+  int bufferAge(std::size_t) override { return age; }
 
   bool usable[2] = {true, true};
+  int age = 0;
   std::vector<int> selected, presented;
+  std::vector<ScreenRect> changed;
 };
 
 }  // namespace
