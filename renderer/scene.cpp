@@ -47,7 +47,10 @@ bool outOfView(const Piece& piece) {
   return false;
 }
 
-ScreenRect viewRect() { return {viewLeft, viewBottom, viewLeft + screenWidth, viewBottom + (screenHeight ? screenHeight : 1)}; }
+// The viewport as useView gives it to the GL.
+ScreenRect viewRect() {
+  return {viewLeft, viewBottom, viewLeft + screenWidth, viewBottom + (screenHeight ? screenHeight : 1)};
+}
 }  // namespace
 
 Piece pieces[kMaxPieces];

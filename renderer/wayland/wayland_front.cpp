@@ -16,6 +16,8 @@
 //      while its output stays; a run with no surface left ends
 //  [x] ends: a key other than g, r, s; the pointer moved or a button; SIGTERM/SIGINT; the
 //      compositor gone (exit 0); a protocol error (exit 1); a drawing loop stuck for 3 s
+//  [x] frames drawn only where they changed over a back buffer of known age (EGL_EXT_buffer_age),
+//      swaps naming that part to the compositor (swap_buffers_with_damage)
 //  [ ] the --fps corner (no font here)
 #include "wayland_front.h"
 
@@ -138,8 +140,6 @@ bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   where = outputViewport(bounds_, o.place(), o.viewScale());
   return true;
 }
-
-int WaylandRun::bufferAge(std::size_t index) { return egl_.bufferAge(*views_[index]); }
 
 void WaylandRun::presentView(std::size_t index, const ScreenRect& changed) {
   Output& o = *views_[index];

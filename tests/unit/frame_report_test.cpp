@@ -78,7 +78,7 @@ TEST_F(FrameReportTest, ALoopWithoutFramesStillWritesAReport) {
 namespace {
 
 TEST(BenchCuts, ANamedListSwitchesOnlyThoseCutsOn) {
-  EXPECT_EQ(cutsNamed(nullptr), unsigned(kEveryCut)) << "unset: as the product";
+  EXPECT_EQ(cutsNamed(nullptr), unsigned(kProductCuts)) << "unset: as the product";
   EXPECT_EQ(cutsNamed("none"), 0u);
   EXPECT_EQ(cutsNamed(""), 0u);
   EXPECT_EQ(cutsNamed("scissor"), unsigned(kCutScissor));

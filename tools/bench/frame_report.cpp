@@ -8,7 +8,7 @@
 #include "frame_loop.h"
 
 unsigned cutsNamed(const char* names) {
-  if (!names) return kEveryCut;
+  if (!names) return kProductCuts;
   unsigned cuts = 0;
   const struct { const char* name; unsigned bit; } known[] = {
       {"pieces", kCutPieces}, {"scissor", kCutScissor}, {"present", kCutPresent}};

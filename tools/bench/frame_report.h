@@ -9,7 +9,7 @@
 #include "loop_hooks.h"
 
 // The FrameCut bits a comma-separated list names ("pieces,scissor,present"; "none": no cut);
-// no list: every cut, as the product.
+// no list: the product's cuts.
 unsigned cutsNamed(const char* names);
 
 class FrameReport : public LoopHooks {
