@@ -43,8 +43,8 @@ FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, FrameViews
   for (std::size_t i = 0; i < count; ++i) {
     usable[i] = views.placeView(i, places[i]);
     moved[i] = i >= lastViews_.size() || places[i].left != lastViews_[i].left ||
-                       places[i].bottom != lastViews_[i].bottom || places[i].width != lastViews_[i].width ||
-                       places[i].height != lastViews_[i].height;
+               places[i].bottom != lastViews_[i].bottom || places[i].width != lastViews_[i].width ||
+               places[i].height != lastViews_[i].height;
     mustDraw = mustDraw || (usable[i] && moved[i]);
   }
   if (count != lastViews_.size()) mustDraw = true;

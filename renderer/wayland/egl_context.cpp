@@ -63,11 +63,12 @@ bool EglContext::start(wl_display* display) {
   // A frame drawn only where it changed needs its back buffer's age; a swap that names the part
   // that changed spares the compositor the rest (the same call under either extension).
   const char* extensions = eglQueryString(egl_, EGL_EXTENSIONS);
-  tellsAge_ = offers(extensions, "EGL_EXT_buffer_age");
+  const unsigned cuts = loopHooks().cuts();
+  tellsAge_ = (cuts & kCutScissor) && offers(extensions, "EGL_EXT_buffer_age");  // the age serves only the scissor
   const char* damageCall = offers(extensions, "EGL_KHR_swap_buffers_with_damage")   ? "eglSwapBuffersWithDamageKHR"
                            : offers(extensions, "EGL_EXT_swap_buffers_with_damage") ? "eglSwapBuffersWithDamageEXT"
                                                                                     : nullptr;
-  if (damageCall && (loopHooks().cuts() & kCutPresent))
+  if (damageCall && (cuts & kCutPresent))
     swapWithDamage_ = reinterpret_cast<PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC>(eglGetProcAddress(damageCall));
   return true;
 }

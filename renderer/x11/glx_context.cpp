@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "loop_hooks.h"
-
 #include "x_display.h"
 
 #ifndef GLX_BACK_BUFFER_AGE_EXT
@@ -61,7 +60,7 @@ bool GlxContext::create(Display* display, const char* program, const DrawWindow&
   const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
   const unsigned cuts = loopHooks().cuts();
   if (offers(extensions, "GLX_EXT_buffer_age")) {
-    present_ = Present::agedSwap;
+    if (cuts & kCutScissor) present_ = Present::agedSwap;  // the age serves only the scissor
   } else if ((cuts & (kCutScissor | kCutPresent)) && offers(extensions, "GLX_MESA_copy_sub_buffer")) {
     copy_ = reinterpret_cast<CopyProc>(
         glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
