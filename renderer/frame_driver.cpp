@@ -22,14 +22,14 @@ void FrameDriver::init(const FrameDriverOptions& options, int width, int height,
   isRunning = true;
 }
 
-FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw) {
+FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, int bufferAge) {
   Frame frame;
   frame.waitMilliseconds = pacer_.waitMilliseconds(now);
   if (frame.waitMilliseconds > 0) return frame;
-  return step(now, mustDraw);
+  return step(now, mustDraw, bufferAge);
 }
 
-FrameDriver::Frame FrameDriver::paint(std::int64_t now) { return step(now, true); }
+FrameDriver::Frame FrameDriver::paint(std::int64_t now) { return step(now, true, 0); }
 
 FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, FrameViews& views) {
   Frame frame;
@@ -39,15 +39,19 @@ FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, FrameViews
   frameStart_ = now;
   const std::size_t count = views.viewCount();
   std::vector<Viewport> places(count);
-  std::vector<bool> usable(count, false);
+  std::vector<bool> usable(count, false), moved(count, false);
   for (std::size_t i = 0; i < count; ++i) {
     usable[i] = views.placeView(i, places[i]);
-    const bool moved = i >= lastViews_.size() || places[i].left != lastViews_[i].left ||
-                       places[i].bottom != lastViews_[i].bottom || places[i].width != lastViews_[i].width ||
-                       places[i].height != lastViews_[i].height;
-    mustDraw = mustDraw || (usable[i] && moved);
+    moved[i] = i >= lastViews_.size() || places[i].left != lastViews_[i].left ||
+               places[i].bottom != lastViews_[i].bottom || places[i].width != lastViews_[i].width ||
+               places[i].height != lastViews_[i].height;
+    mustDraw = mustDraw || (usable[i] && moved[i]);
   }
   if (count != lastViews_.size()) mustDraw = true;
+  viewTrackers_.resize(count);
+  // A view's buffers hold nothing known once it moved, or where the frame must be drawn whole.
+  for (std::size_t i = 0; i < count; ++i)
+    if (mustDraw || moved[i]) viewTrackers_[i].forget();
   advanceClock(now);
   advanceScene();
   const bool corner = options_.processorSeconds && font_.lists;
@@ -57,9 +61,9 @@ FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, FrameViews
     if (!usable[i] || !views.selectView(i)) continue;
     const Viewport& v = places[i];
     useView(v.left, v.bottom, v.width, v.height);
-    drawScene();
+    const ScreenRect changed = drawLimited(viewTrackers_[i], views.bufferAge(i), corner);
     if (corner) drawCorner();
-    views.presentView(i);
+    views.presentView(i, changed);
     any = true;
   }
   lastViews_ = places;
@@ -68,20 +72,33 @@ FrameDriver::Frame FrameDriver::draw(std::int64_t now, bool mustDraw, FrameViews
   return frame;
 }
 
-FrameDriver::Frame FrameDriver::step(std::int64_t now, bool mustDraw) {
+FrameDriver::Frame FrameDriver::step(std::int64_t now, bool mustDraw, int bufferAge) {
   Frame frame;
   frame.due = true;
   frameStart_ = now;
   // The corner changes with every frame: then no frame equals the last one.
   const bool corner = options_.processorSeconds && font_.lists;
-  if (mustDraw || corner || !loopHooks().skipsEqualFrames()) {
-    paintFrame(now);
-    frame.drawn = true;
-  } else {
-    frame.drawn = paintFrameIfChanged(now);
-  }
-  if (frame.drawn && corner) drawCorner();
+  advanceClock(now);
+  advanceScene();
+  if (!mustDraw && !corner && loopHooks().skipsEqualFrames() && sceneLooksAsLastDrawn()) return frame;
+  if (mustDraw) tracker_.forget();
+  frame.damage = drawLimited(tracker_, bufferAge, corner);
+  ++framesDrawn;
+  frame.drawn = true;
+  if (corner) drawCorner();
   return frame;
+}
+
+// The frame drawn over a back buffer `bufferAge` frames old, only where the two can differ
+// (`whole`: everywhere, as for the corner); returns where it differs from the frame on the screen.
+ScreenRect FrameDriver::drawLimited(DamageTracker& tracker, int bufferAge, bool whole) {
+  const unsigned cuts = loopHooks().cuts();
+  const ScreenRect bounds = whole ? kEverywhere : sceneOnScreen();
+  const ScreenRect region = (cuts & kCutScissor) ? tracker.drawRegion(bounds, bufferAge) : kEverywhere;
+  const ScreenRect changed = (cuts & kCutPresent) ? tracker.changed(bounds) : kEverywhere;
+  drawScene(region, (cuts & kCutPieces) != 0);
+  tracker.shown(bounds);
+  return changed;
 }
 
 void FrameDriver::shown(std::int64_t now) {
@@ -99,9 +116,15 @@ void FrameDriver::shown(std::int64_t now) {
   }
 }
 
-void FrameDriver::reshape(int width, int height) { resizeView(width, height); }
+void FrameDriver::reshape(int width, int height) {
+  tracker_.forget();
+  resizeView(width, height);
+}
 
-void FrameDriver::place(int left, int bottom, int width, int height) { placeView(left, bottom, width, height); }
+void FrameDriver::place(int left, int bottom, int width, int height) {
+  tracker_.forget();
+  placeView(left, bottom, width, height);
+}
 
 void FrameDriver::key(int characterCode) { handleSceneKey(characterCode); }
 

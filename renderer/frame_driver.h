@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "damage.h"
 #include "frame_loop.h"
 #include "frame_rate.h"
 #include "texture.h"
@@ -44,8 +45,15 @@ class FrameViews {
   virtual bool placeView(std::size_t index, Viewport& where) = 0;
   // Makes view `index` the one drawn on (its surface current); false leaves it out.
   virtual bool selectView(std::size_t index) = 0;
-  // The frame is drawn on view `index`: show it.
-  virtual void presentView(std::size_t index) = 0;
+  // The age of view `index`'s back buffer once selected (1: the frame shown last on it, 2 the
+  // one before; 0: not known, the frame is drawn whole).
+  virtual int bufferAge(std::size_t index) {
+    (void)index;
+    return 0;
+  }
+  // The frame is drawn on view `index`: show it; it differs from the one shown before only
+  // inside `changed` (window coordinates, possibly reaching past the surface).
+  virtual void presentView(std::size_t index, const ScreenRect& changed) = 0;
 
  protected:
   ~FrameViews() = default;
@@ -57,6 +65,9 @@ class FrameDriver {
     bool due = false;    // false: nothing to do before waitMilliseconds have passed
     bool drawn = false;  // the back buffer holds a new frame: swap, then call shown()
     std::uint32_t waitMilliseconds = 0;
+    // Where the frame drawn differs from the one on the screen (window coordinates, possibly
+    // reaching past the window): the part a front-end that can must show.
+    ScreenRect damage = kEverywhere;
   };
 
   // Starts the run at counter value `now`: the view's size, the picture (nullptr: the snapshot
@@ -65,8 +76,9 @@ class FrameDriver {
   void setCornerFont(const CornerFont& font) { font_ = font; }
 
   // One turn of the loop. `mustDraw`: the system lost the window's pixels (an exposure), so
-  // the frame is drawn even when it equals the last one.
-  Frame draw(std::int64_t now, bool mustDraw = false);
+  // the frame is drawn (whole) even when it equals the last one. `bufferAge` as for
+  // FrameViews::bufferAge: where it is known, only what can differ from it is drawn.
+  Frame draw(std::int64_t now, bool mustDraw = false, int bufferAge = 0);
   // draw() on several views: the scene steps once and, when the frame is drawn, every view
   // shows the same frame (drawn and presented one after another). `mustDraw` as for draw();
   // a view whose viewport changed since the last frame is drawn too. Call shown() after.
@@ -85,7 +97,8 @@ class FrameDriver {
   void free();
 
  private:
-  Frame step(std::int64_t now, bool mustDraw);
+  Frame step(std::int64_t now, bool mustDraw, int bufferAge);
+  ScreenRect drawLimited(DamageTracker& tracker, int bufferAge, bool whole);
   void drawCorner();
 
   FrameDriverOptions options_;
@@ -95,4 +108,6 @@ class FrameDriver {
   std::int64_t frameStart_ = 0;
   bool firstShown_ = false;
   std::vector<Viewport> lastViews_;  // where each view's last frame went
+  DamageTracker tracker_;             // the window of draw()
+  std::vector<DamageTracker> viewTrackers_;
 };

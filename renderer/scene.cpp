@@ -5,6 +5,7 @@
 
 #include "frame_loop.h"
 #include "gl_api.h"
+#include "screen_bounds.h"
 #include "texture.h"
 
 namespace {
@@ -21,33 +22,19 @@ const PictureRows* memoryPicture = nullptr;
 // The texture holds memoryPicture as it was handed over: a restart need not build it again.
 bool memoryPictureBuilt = false;
 
-// The view volume of setupView: a 19-degree square pyramid from the eye, 6 units in front
-// of the picture, cut at 1 and 20 units.
-constexpr double kEyeDistance = 6.0, kNear = 1.0, kFar = 20.0;
-constexpr double kPi = 3.14159265358979323846;
 // Beyond a plane by less than this (a fraction of a pixel) counts as touching it.
 constexpr double kPlaneMargin = 1e-3;
 
 // True when the piece cannot put a pixel on the screen: its four corners, where GL places
-// them (turned by glRotatef about the spin axis, then moved to the position), lie beyond the
-// same plane of the view volume. Whatever it cannot vouch for counts as in view.
+// them, lie beyond the same plane of the view volume. Whatever it cannot vouch for counts as
+// in view.
 bool outOfView(const Piece& piece) {
-  static const double halfField = std::tan(9.5 * kPi / 180.0);
-  double ax = piece.spinAxis.x, ay = piece.spinAxis.y, az = piece.spinAxis.z;
-  const double axisLength = std::sqrt(ax * ax + ay * ay + az * az);
-  if (!(axisLength > 1e-3)) return false;
-  ax /= axisLength, ay /= axisLength, az /= axisLength;
-  const double radians = double(piece.angle) * kPi / 180.0;
-  const double c = std::cos(radians), s = std::sin(radians), k = 1.0 - c;
+  static const double halfField = std::tan(kHalfFieldDegrees * 3.14159265358979323846 / 180.0);
+  double placed[4][3];
+  if (!placedCorners(piece, placed)) return false;
   int beyond[6] = {};
-  for (const Vec4& v : piece.corners) {
-    if (!(v.w > 0.999f && v.w < 1.001f)) return false;
-    const double x = v.x, y = v.y, z = v.z;
-    const double ex = (k * ax * ax + c) * x + (k * ax * ay - s * az) * y + (k * ax * az + s * ay) * z + piece.position.x;
-    const double ey = (k * ax * ay + s * az) * x + (k * ay * ay + c) * y + (k * ay * az - s * ax) * z + piece.position.y;
-    const double ez = (k * ax * az - s * ay) * x + (k * ay * az + s * ax) * y + (k * az * az + c) * z + piece.position.z;
-    const double depth = kEyeDistance - ez;
-    if (!std::isfinite(ex) || !std::isfinite(ey) || !std::isfinite(depth)) return false;
+  for (const double* p : placed) {
+    const double ex = p[0], ey = p[1], depth = kEyeDistance - p[2];
     beyond[0] += ex < -halfField * depth - kPlaneMargin;
     beyond[1] += ex > halfField * depth + kPlaneMargin;
     beyond[2] += ey < -halfField * depth - kPlaneMargin;
@@ -58,6 +45,11 @@ bool outOfView(const Piece& piece) {
   for (int n : beyond)
     if (n == 4) return true;
   return false;
+}
+
+// The viewport as useView gives it to the GL.
+ScreenRect viewRect() {
+  return {viewLeft, viewBottom, viewLeft + screenWidth, viewBottom + (screenHeight ? screenHeight : 1)};
 }
 }  // namespace
 
@@ -154,19 +146,40 @@ void advanceScene() {
   }
 }
 
-void drawScene() {
+void drawScene() { drawScene(kEverywhere, true); }
+
+void drawScene(const ScreenRect& region, bool leaveOut) {
+  const bool whole = region == kEverywhere;
+  if (!whole) {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(region.left, region.bottom, region.width(), region.height());
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glDepthFunc(GL_LESS);
   // Nearer pieces first: the depth test then spares the texturing of what they hide. Pieces
   // never cover a pixel at one and the same depth, so the order changes no pixel.
   int order[kMaxPieces];
-  for (int i = 0; i < pieceCount; ++i) order[i] = i;
-  std::sort(order, order + pieceCount, [](int a, int b) {
+  int count = 0;
+  const ScreenRect view = viewRect();
+  for (int i = 0; i < pieceCount; ++i) {
+    // A piece whose every pixel the GL would clip or scissor away is not sent.
+    if (leaveOut && intersect(pieceOnScreen(pieces[i], view), region).empty()) continue;
+    order[count++] = i;
+  }
+  std::sort(order, order + count, [](int a, int b) {
     const float za = pieces[a].position.z, zb = pieces[b].position.z;
     return za > zb || (za == zb && a < b);
   });
-  for (int i = 0; i < pieceCount; ++i) pieces[order[i]].draw();
+  for (int i = 0; i < count; ++i) pieces[order[i]].draw();
+  if (!whole) glDisable(GL_SCISSOR_TEST);
   lastDrawnView = sceneView();
+}
+
+ScreenRect sceneOnScreen() {
+  const ScreenRect view = viewRect();
+  ScreenRect covered;
+  for (int i = 0; i < pieceCount; ++i) covered = unite(covered, pieceOnScreen(pieces[i], view));
+  return covered;
 }
 
 void renderFrame() {

@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include "damage.h"
 #include "piece.h"
 #include "texture.h"
 
@@ -30,6 +31,11 @@ void renderFrame();
 void advanceScene();
 // The frame's picture: clear, depth function, every piece, nearest first.
 void drawScene();
+// The same, cleared and drawn only inside `region` (kEverywhere: the whole window), the rest
+// of the buffer left as it is; `leaveOut`: pieces with no pixel there are not sent to the GL.
+void drawScene(const ScreenRect& region, bool leaveOut);
+// The window pixels the pieces as they stand may cover in the current view (empty: none).
+ScreenRect sceneOnScreen();
 void splitAll();
 void toggleGravity();
 

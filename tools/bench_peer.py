@@ -3,10 +3,15 @@
 shows the desktop in GL), on one Xvfb with the same desktop picture, side by side in one run
 (not part of CI):
 
-    python3 tools/bench_peer.py [--seconds 20] [--sizes 1024x768,1920x1080]
+    python3 tools/bench_peer.py [--seconds 20] [--rounds 3] [--sizes 1024x768,1920x1080,3840x2160]
+                                [--cuts none,pieces,product] [--every-frame]
 
-Ours runs as the benchmark build of the renderer, twice: drawing every frame (as before
-frames equal to the last drawn one were left out) and as the product. Its CPU is the
+Ours runs as the benchmark build of the renderer as the product (frames equal to the last drawn
+one left out) with the frame's cuts as GLASSFALL_BENCH_CUTS names them (none; pieces with no
+pixel in view not sent; product: those and presents of the changed part, which Win32 has
+not (SwapBuffers shows the whole), so there it is `pieces`; the scissor applies only where the
+pixel format's swaps copy, none under Wine), and with
+`--every-frame` the build drawing every frame. Its CPU is the
 renderer's process plus the prefix's wineserver, read from /proc over the measuring window;
 its counted and drawn frames per second come from the build's frame report. The peer runs
 as `flipscreen3d --root` on the same picture (from a folder), with its swaps counted by a preload library
@@ -62,12 +67,12 @@ def wine_processes(session, exe_name):
     return renderer, server
 
 
-def measure_ours(session, variant, size, picture_bmp, seconds):
+def measure_ours(session, variant, size, picture_bmp, seconds, cuts):
     session.clear_velk_temp()
     session.write_settings(Width=size[0], Height=size[1])
     (session.velk_temp / "Glassfall.alo").write_bytes(picture_bmp)
     exe = BENCH / f"GlassfallBench{variant}.exe"
-    proc = session.start_program(exe)
+    proc = session.start_program(exe, env=session.env(GLASSFALL_BENCH_CUTS=cuts))
     try:
         session.viewable_window("Glassfall_VC", timeout=30)
         renderer, server = h.wait_until(lambda: all(wine_processes(session, exe.name)) and
@@ -116,27 +121,44 @@ def measure_peer(session, home, seconds):
             "x_s": (x1 - x0) / wall}
 
 
+def mean(runs):
+    m = {k: sum(r[k] for r in runs) / len(runs) for k in runs[0]}
+    m["spread"] = f"{min(r['cpu_s'] for r in runs):.3f}-{max(r['cpu_s'] for r in runs):.3f}"
+    return m
+
+
+CUTS = {"none": "none", "pieces": "pieces", "scissor": "scissor", "present": "present",
+        "product": "pieces,present", "all": "pieces,scissor,present"}
+
+
 def row(size, name, r):
     per_drawn = r["cpu_s"] / r["drawn_fps"] * 1000 if r["drawn_fps"] else float("nan")
     per_counted = r["cpu_s"] / r["fps"] * 1000 if r["fps"] else float("nan")
     print(f"{size[0]:>4}x{size[1]:<5} {name:22} {r['fps']:8.1f} {r['drawn_fps']:8.1f} {r['cpu_s']:7.3f} "
-          f"{per_drawn:9.2f} {per_counted:9.2f} {r['x_s']:8.3f}")
+          f"{r['spread']:>11} {per_drawn:9.2f} {per_counted:9.2f} {r['x_s']:8.3f}", flush=True)
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--seconds", type=float, default=20.0, help="measuring window (a cycle is about 6.7 s)")
-    ap.add_argument("--sizes", default="1024x768,1920x1080")
+    ap.add_argument("--sizes", default="1024x768,1920x1080,3840x2160")
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--cuts", default="none,pieces,product", help=f"variants of {', '.join(CUTS)}")
+    ap.add_argument("--every-frame", action="store_true", help="also the build drawing every frame (all cuts)")
     args = ap.parse_args()
+    ours = [(f"ours, cuts {c}", "Paced", CUTS[c]) for c in args.cuts.split(",")]
+    if args.every_frame:
+        ours.append(("ours, every frame drawn", "EveryFrame", CUTS["product"]))
     for needed, how in ((COUNTER, "build the linux preset"), (BENCH / "GlassfallBenchPaced.exe",
                                                               "build the windows preset"),
                         (PEER, "install xscreensaver-gl")):
         if not needed.exists():
             sys.exit(f"missing {needed}: {how}")
     h.STATE_DIR.mkdir(parents=True, exist_ok=True)
-    print(f"{args.seconds:.0f} s per measurement after {WARM_UP:.0f} s of warm-up; CPU in seconds per second "
-          f"(1.0 = one core); ours = renderer + wineserver")
-    print(f"{'size':10} {'program':22} {'frames/s':>8} {'drawn/s':>8} {'CPU/s':>7} {'ms/drawn':>9} "
+    print(f"{args.seconds:.0f} s per measurement after {WARM_UP:.0f} s of warm-up, {args.rounds} rounds, "
+          f"alternating; CPU in seconds per second (1.0 = one core, min-max over the rounds); ours = renderer + "
+          f"wineserver")
+    print(f"{'size':10} {'program':22} {'frames/s':>8} {'drawn/s':>8} {'CPU/s':>7} {'min-max':>11} {'ms/drawn':>9} "
           f"{'ms/frame':>9} {'Xvfb/s':>8}")
     summary = []
     for text in args.sizes.split(","):
@@ -152,21 +174,29 @@ def main():
                 (pictures / "desktop.png").write_bytes(mp.png_bytes(picture))
                 Path(home, ".xscreensaver").write_text(
                     f"grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: {pictures}\n")
-                every = measure_ours(session, "EveryFrame", size, mp.snapshot_bmp(picture), args.seconds)
-                row(size, "ours, every frame drawn", every)
-                ours = measure_ours(session, "Paced", size, mp.snapshot_bmp(picture), args.seconds)
-                row(size, "ours (product)", ours)
-                peer = measure_peer(session, home, args.seconds)
-                row(size, "flipscreen3d", peer)
-                summary.append((size, every, ours, peer))
+                runs = {name: [] for name, _, _ in ours}
+                runs["flipscreen3d"] = []
+                for _ in range(args.rounds):
+                    for name, variant, cuts in ours:
+                        runs[name].append(measure_ours(session, variant, size, mp.snapshot_bmp(picture),
+                                                       args.seconds, cuts))
+                    runs["flipscreen3d"].append(measure_peer(session, home, args.seconds))
+                means = {name: mean(r) for name, r in runs.items()}
+                for name, m in means.items():
+                    row(size, name, m)
+                summary.append((size, means))
         finally:
             session.stop()
-    print("ratios to the peer (CPU per second; per counted frame):")
-    for size, every, ours, peer in summary:
-        for name, r in (("every frame drawn", every), ("product", ours)):
-            print(f"  {size[0]}x{size[1]} {name:18} {r['cpu_s'] / peer['cpu_s']:5.2f}x per second, "
-                  f"{(r['cpu_s'] / r['fps']) / (peer['cpu_s'] / peer['fps']):5.2f}x per frame "
-                  f"(goal <= 0.5x per second at 60 frames/s)")
+    print("ratios to the peer (CPU per second, also with the X server's beside each; per counted frame):")
+    for size, means in summary:
+        peer = means["flipscreen3d"]
+        for name, r in means.items():
+            if name == "flipscreen3d":
+                continue
+            print(f"  {size[0]}x{size[1]} {name:24} {r['cpu_s'] / peer['cpu_s']:5.2f}x per second "
+                  f"(with Xvfb {(r['cpu_s'] + r['x_s']) / (peer['cpu_s'] + peer['x_s']):5.2f}x), "
+                  f"{(r['cpu_s'] / r['fps']) / (peer['cpu_s'] / peer['fps']):5.2f}x per frame, at {r['fps']:.1f} "
+                  f"frames/s against {peer['fps']:.1f} (goal <= 0.5x per second at 60 frames/s)")
     return 0
 
 

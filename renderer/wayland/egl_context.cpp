@@ -4,10 +4,22 @@
 #include <wayland-egl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "config_choice.h"
 #include "frame_loop.h"
+#include "loop_hooks.h"
+
+namespace {
+bool offers(const char* extensions, const char* name) {
+  const std::size_t length = std::strlen(name);
+  for (const char* at = extensions; at && (at = std::strstr(at, name)) != nullptr; at += length) {
+    if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+  }
+  return false;
+}
+}  // namespace
 
 bool EglContext::start(wl_display* display) {
   auto getPlatformDisplay =
@@ -48,6 +60,16 @@ bool EglContext::start(wl_display* display) {
     std::fprintf(stderr, "%s: cannot create an OpenGL context\n", program_);
     return false;
   }
+  // A frame drawn only where it changed needs its back buffer's age; a swap that names the part
+  // that changed spares the compositor the rest (the same call under either extension).
+  const char* extensions = eglQueryString(egl_, EGL_EXTENSIONS);
+  const unsigned cuts = loopHooks().cuts();
+  tellsAge_ = (cuts & kCutScissor) && offers(extensions, "EGL_EXT_buffer_age");  // the age serves only the scissor
+  const char* damageCall = offers(extensions, "EGL_KHR_swap_buffers_with_damage")   ? "eglSwapBuffersWithDamageKHR"
+                           : offers(extensions, "EGL_EXT_swap_buffers_with_damage") ? "eglSwapBuffersWithDamageEXT"
+                                                                                    : nullptr;
+  if (damageCall && (cuts & kCutPresent))
+    swapWithDamage_ = reinterpret_cast<PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC>(eglGetProcAddress(damageCall));
   return true;
 }
 
@@ -90,7 +112,20 @@ bool EglContext::makeCurrent(Output& output) {
   return true;
 }
 
-bool EglContext::swap(Output& output) { return eglSwapBuffers(egl_, output.eglSurface) == EGL_TRUE; }
+int EglContext::bufferAge(Output& output) {
+  EGLint age = 0;
+  if (!tellsAge_ || current_ != &output || !eglQuerySurface(egl_, output.eglSurface, EGL_BUFFER_AGE_EXT, &age))
+    return 0;
+  return int(age);
+}
+
+bool EglContext::swap(Output& output, const ScreenRect& changed) {
+  const ScreenRect part = intersect(changed, {0, 0, output.bufferWidth(), output.bufferHeight()});
+  if (!swapWithDamage_) return eglSwapBuffers(egl_, output.eglSurface) == EGL_TRUE;
+  // No rectangle would mean the whole surface: an unchanged frame names an empty one instead.
+  EGLint rect[4] = {part.left, part.bottom, part.width(), part.height()};
+  return swapWithDamage_(egl_, output.eglSurface, rect, 1) == EGL_TRUE;
+}
 
 void EglContext::detach(Output& output) {
   if (current_ == &output) {

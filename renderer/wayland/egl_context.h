@@ -3,8 +3,10 @@
 #pragma once
 
 #include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <wayland-client.h>
 
+#include "damage.h"
 #include "wayland_output.h"
 
 class EglContext {
@@ -23,8 +25,12 @@ class EglContext {
   // The new configured size of an attached output.
   void resize(Output& output);
   bool makeCurrent(Output& output);
-  // Shows what was drawn on the output; false when the swap failed.
-  bool swap(Output& output);
+  // The age of the current output's back buffer (FrameViews::bufferAge); 0 where EGL does not
+  // tell it.
+  int bufferAge(Output& output);
+  // Shows what was drawn on the output, telling the compositor it changed only inside
+  // `changed` where EGL can; false when the swap failed.
+  bool swap(Output& output, const ScreenRect& changed);
   // Lets the output's window surface go; the context (and the texture in it) stays.
   void detach(Output& output);
   // Whether any output's surface is current.
@@ -40,4 +46,6 @@ class EglContext {
   EGLConfig config_ = nullptr;
   EGLContext context_ = EGL_NO_CONTEXT;
   Output* current_ = nullptr;
+  bool tellsAge_ = false;
+  PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC swapWithDamage_ = nullptr;
 };

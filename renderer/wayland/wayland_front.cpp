@@ -16,6 +16,8 @@
 //      while its output stays; a run with no surface left ends
 //  [x] ends: a key other than g, r, s; the pointer moved or a button; SIGTERM/SIGINT; the
 //      compositor gone (exit 0); a protocol error (exit 1); a drawing loop stuck for 3 s
+//  [x] frames drawn only where they changed over a back buffer of known age (EGL_EXT_buffer_age),
+//      swaps naming that part to the compositor (swap_buffers_with_damage)
 //  [ ] the --fps corner (no font here)
 #include "wayland_front.h"
 
@@ -143,9 +145,9 @@ bool WaylandRun::placeView(std::size_t index, Viewport& where) {
   return true;
 }
 
-void WaylandRun::presentView(std::size_t index) {
+void WaylandRun::presentView(std::size_t index, const ScreenRect& changed) {
   Output& o = *views_[index];
-  if (egl_.swap(o)) {
+  if (egl_.swap(o, changed)) {
     o.mustDraw = false;
   } else {
     failedSwaps_.push_back(&o);

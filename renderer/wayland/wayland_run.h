@@ -65,7 +65,8 @@ class WaylandRun : RegistryEvents, OutputEvents, SurfaceEvents, InputEvents, Fra
   std::size_t viewCount() const override { return views_.size(); }
   bool placeView(std::size_t index, Viewport& where) override;
   bool selectView(std::size_t index) override { return egl_.makeCurrent(*views_[index]); }
-  void presentView(std::size_t index) override;
+  int bufferAge(std::size_t index) override { return egl_.bufferAge(*views_[index]); }
+  void presentView(std::size_t index, const ScreenRect& changed) override;
 
   void captureOutputs();
   // No capture protocol: the screenshot portal's picture, held in portalPicture_ (wayland_portal.cpp).

@@ -44,6 +44,7 @@ PIXELFORMATDESCRIPTOR baseDescriptor() {
 }
 PIXELFORMATDESCRIPTOR pixelFormat = baseDescriptor();
 bool pixelFormatCompleted = false;
+bool swapKeepsBackBuffer = false;  // the format's swaps copy: the back buffer holds the last frame
 
 FrameDriver driver;
 // What the picture covers (the rectangle it was taken from) and what the window covers now:
@@ -96,6 +97,9 @@ void choosePixelFormat() {
   const int index = ChoosePixelFormat(deviceContext, &pixelFormat);
   debugPrintf("PixelFormat Selected: %d\nBPP: %d\n", index, bitsPerPixel);
   SetPixelFormat(deviceContext, index, &pixelFormat);
+  PIXELFORMATDESCRIPTOR chosen = {};
+  swapKeepsBackBuffer = DescribePixelFormat(deviceContext, index, sizeof chosen, &chosen) &&
+                        (chosen.dwFlags & PFD_SWAP_COPY);
 }
 
 // Where the driver offers it, the swap's wait on the display follows the rule of every front-end
@@ -237,7 +241,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       continue;
     }
     // Between frames the loop sleeps until the deadline or the next message, whichever comes first.
-    const FrameDriver::Frame frame = driver.draw(readCounter());
+    const int age = swapKeepsBackBuffer && framesDrawn > 0 ? 1 : 0;
+    const FrameDriver::Frame frame = driver.draw(readCounter(), false, age);
     if (frame.due) {
       show(frame);
     } else {

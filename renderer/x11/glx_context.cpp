@@ -3,7 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "loop_hooks.h"
 #include "x_display.h"
+
+#ifndef GLX_BACK_BUFFER_AGE_EXT
+#  define GLX_BACK_BUFFER_AGE_EXT 0x20F4
+#endif
 
 namespace {
 const int kCornerCharacters = 96;  // ASCII 32 to 127
@@ -49,6 +54,18 @@ bool GlxContext::create(Display* display, const char* program, const DrawWindow&
   }
   // A driver that refuses the interval leaves its own; the trap keeps its error harmless.
   setSwapInterval(display, target.window);
+  // Swaps keep their wait on the display where the driver tells the back buffer's age. Without
+  // (a software GL, whose swaps wait for no display anyway) a copy of the changed part shows the
+  // frame and keeps the back buffer; the frame pacer alone then times the frames.
+  const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+  const unsigned cuts = loopHooks().cuts();
+  if (offers(extensions, "GLX_EXT_buffer_age")) {
+    if (cuts & kCutScissor) present_ = Present::agedSwap;  // the age serves only the scissor
+  } else if ((cuts & (kCutScissor | kCutPresent)) && offers(extensions, "GLX_MESA_copy_sub_buffer")) {
+    copy_ = reinterpret_cast<CopyProc>(
+        glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+    if (copy_) present_ = Present::copy;
+  }
   return true;
 }
 
@@ -63,9 +80,25 @@ CornerFont GlxContext::loadCornerFont() {
   return corner;
 }
 
-bool GlxContext::swap() {
+int GlxContext::bufferAge() const {
+  if (present_ == Present::copy) return presented_ ? 1 : 0;
+  if (present_ != Present::agedSwap) return 0;
+  unsigned age = 0;
+  glXQueryDrawable(display_, window_, GLX_BACK_BUFFER_AGE_EXT, &age);
+  return int(age);
+}
+
+bool GlxContext::present(const ScreenRect& changed, int width, int height) {
   XErrorTrap trap(display_);
-  glXSwapBuffers(display_, window_);
+  if (present_ == Present::copy) {
+    const ScreenRect part = intersect(changed, {0, 0, width, height});
+    // The copy flushes the GL's work first; nothing changed, nothing to copy.
+    if (!part.empty()) copy_(display_, window_, part.left, part.bottom, part.width(), part.height());
+    // The first frame is drawn whole; every later one keeps the back buffer whole.
+    presented_ = true;
+  } else {
+    glXSwapBuffers(display_, window_);
+  }
   if (!trap.check()) return true;
   // An error then means the window is gone, unless it is still there.
   XWindowAttributes attributes;

@@ -18,8 +18,11 @@ class GlxContext {
   bool create(Display* display, const char* program, const DrawWindow& target);
   // The "fixed" font as display lists, for the corner; no lists when the server has no such font.
   CornerFont loadCornerFont();
-  // Shows the frame drawn; false when the window is gone.
-  bool swap();
+  // The back buffer's age before the next frame is drawn (see FrameViews::bufferAge).
+  int bufferAge() const;
+  // Shows the frame drawn, which differs from the one on the screen only inside `changed`, in a
+  // window `width` x `height`; false when the window is gone.
+  bool present(const ScreenRect& changed, int width, int height);
   // The texture and lists belong to the context: they are given back while it is current.
   void release();
 
@@ -28,4 +31,10 @@ class GlxContext {
   Window window_ = 0;
   GLXContext context_ = nullptr;
   GLuint fontLists_ = 0;
+  // How frames reach the window: swaps whose back buffer's age the driver tells; copies of the
+  // part that changed, which leave the back buffer as drawn; or swaps of unknown age.
+  enum class Present { agedSwap, copy, swap } present_ = Present::swap;
+  using CopyProc = void (*)(Display*, GLXDrawable, int, int, int, int);
+  CopyProc copy_ = nullptr;
+  bool presented_ = false;  // a copy has filled the back buffer at least once
 };

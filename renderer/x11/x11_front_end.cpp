@@ -189,13 +189,13 @@ void X11Run::run() {
   while (!ending()) {
     drainEvents();
     if (ending()) break;
-    const FrameDriver::Frame frame = driver_.draw(monotonicNow(), exposed_);
+    const FrameDriver::Frame frame = driver_.draw(monotonicNow(), exposed_, context_.bufferAge());
     if (!frame.due) {
       waitForX(display_, int(frame.waitMilliseconds));
       continue;
     }
     exposed_ = false;
-    if (frame.drawn && !context_.swap()) windowGone_ = true;
+    if (frame.drawn && !context_.present(frame.damage, target_.width, target_.height)) windowGone_ = true;
     if (windowGone_) break;
     driver_.shown(monotonicNow());
   }

@@ -4,6 +4,8 @@
 //  [x] picture: xscreensaver-getimage into a pixmap under the screensaver; standalone the
 //      area the window covers, read from the root window before our window shows
 //  [x] the frame driver's schedule, paced by --delay, the corner with --fps
+//  [x] frames drawn only where they changed: over swaps of known age (GLX_EXT_buffer_age), else
+//      shown by copying the changed part (GLX_MESA_copy_sub_buffer), else whole
 //  [x] a stop request, a window destroyed under it and the display going away end it with
 //      exit code 0
 //  [ ] several screens of one display (the default screen only)

@@ -19,11 +19,13 @@ class RecordingHooks : public LoopHooks {
  public:
   bool paced() const override { return paced_; }
   bool skipsEqualFrames() const override { return skips_; }
+  unsigned cuts() const override { return cuts_; }
   void onFrameShown(std::int64_t counter) override { shown.push_back(counter); }
   void onLoopEnd() override { ++ends; }
   void onStartupStep(const char* step) override { steps.push_back(step); }
 
   bool paced_ = true, skips_ = true;
+  unsigned cuts_ = kEveryCut;
   std::vector<std::int64_t> shown;
   std::vector<std::string> steps;
   int ends = 0;
@@ -207,10 +209,16 @@ class TwoViews : public FrameViews {
     selected.push_back(int(index));
     return usable[index];
   }
-  void presentView(std::size_t index) override { presented.push_back(int(index)); }
+  void presentView(std::size_t index, const ScreenRect& changed) override {
+    presented.push_back(int(index));
+    this->changed.push_back(changed);
+  }
+  int bufferAge(std::size_t) override { return age; }
 
   bool usable[2] = {true, true};
+  int age = 0;
   std::vector<int> selected, presented;
+  std::vector<ScreenRect> changed;
 };
 
 }  // namespace
@@ -248,6 +256,58 @@ TEST_F(FrameDriverTest, OneFrameIsDrawnOnEveryViewAndLeftOutOnAllWhenEqual) {
   FrameDriver::Frame forced = driver.draw(now, true, views);
   EXPECT_TRUE(forced.drawn);
   EXPECT_EQ(views.presented, (std::vector<int>{1}));
+  glrec::setRecording(false);
+}
+
+// Over a back buffer known to hold the last frame, a frame is cleared and drawn (scissor) and
+// shown (damage) only where it changed, once the pieces leave part of the screen; whole where the
+// buffer is unknown, the pixels were lost or the size changed; the cuts switched off draw whole.
+TEST_F(FrameDriverTest, FramesDrawAndShowOnlyWhereTheyChangeOverAKnownBuffer) {
+  std::int64_t now = 0;
+  driver.init(options(), 800, 600, nullptr, now);
+  glrec::setRecording(true);
+  FrameDriver::Frame frame = driver.draw(now, false, 1);
+  EXPECT_TRUE(frame.damage == kEverywhere) << "the first frame over a buffer never drawn";
+  EXPECT_TRUE(glrec::named("glScissor").empty());
+  driver.shown(now);
+  int partial = 0;
+  while (now < std::int64_t(6.5 * kFrequency)) {
+    now += kPeriod;
+    glrec::clear();
+    frame = driver.draw(now, false, 1);
+    if (frame.drawn && !(frame.damage == kEverywhere)) {
+      const ScreenRect& d = frame.damage;
+      partial += d.width() * d.height() < 800 * 600;
+      const std::vector<GlCall> scissor = glrec::named("glScissor");
+      ASSERT_EQ(scissor.size(), 1u);
+      EXPECT_EQ(scissor[0].args[0], d.left);
+      EXPECT_EQ(scissor[0].args[1], d.bottom);
+      EXPECT_EQ(scissor[0].args[2], d.width());
+      EXPECT_EQ(scissor[0].args[3], d.height());
+    }
+    driver.shown(now);
+  }
+  EXPECT_GT(partial, 30);
+  now += kPeriod;
+  EXPECT_TRUE(driver.draw(now, true, 1).damage == kEverywhere) << "pixels lost";
+  driver.shown(now);
+  driver.reshape(640, 480);
+  now += kPeriod;
+  EXPECT_TRUE(driver.draw(now, false, 1).damage == kEverywhere) << "a new size";
+  driver.shown(now);
+  // A buffer of unknown age is drawn whole, but only what changed is shown.
+  now += kPeriod;
+  glrec::clear();
+  frame = driver.draw(now, false, 0);
+  EXPECT_TRUE(glrec::named("glScissor").empty());
+  EXPECT_FALSE(frame.damage == kEverywhere);
+  driver.shown(now);
+  hooks.cuts_ = 0;
+  now += kPeriod;
+  glrec::clear();
+  frame = driver.draw(now, false, 1);
+  EXPECT_TRUE(frame.damage == kEverywhere);
+  EXPECT_TRUE(glrec::named("glScissor").empty());
   glrec::setRecording(false);
 }
 

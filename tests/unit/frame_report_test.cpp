@@ -74,3 +74,17 @@ TEST_F(FrameReportTest, ALoopWithoutFramesStillWritesAReport) {
   report.onLoopEnd();
   EXPECT_EQ(written(), "frames 0\ndrawn 0\nwall 0.0000\ncpu 0.0000\n");
 }
+
+namespace {
+
+TEST(BenchCuts, ANamedListSwitchesOnlyThoseCutsOn) {
+  EXPECT_EQ(cutsNamed(nullptr), unsigned(kProductCuts)) << "unset: as the product";
+  EXPECT_EQ(cutsNamed("none"), 0u);
+  EXPECT_EQ(cutsNamed(""), 0u);
+  EXPECT_EQ(cutsNamed("scissor"), unsigned(kCutScissor));
+  EXPECT_EQ(cutsNamed("present,pieces"), unsigned(kCutPresent | kCutPieces));
+  EXPECT_EQ(cutsNamed("pieces,scissor,present"), unsigned(kEveryCut));
+  EXPECT_EQ(cutsNamed("scissors,pieces"), unsigned(kCutPieces)) << "a misspelt name is no cut";
+}
+
+}  // namespace

@@ -1,12 +1,30 @@
 #include "frame_report.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "frame_loop.h"
 
+unsigned cutsNamed(const char* names) {
+  if (!names) return kProductCuts;
+  unsigned cuts = 0;
+  const struct { const char* name; unsigned bit; } known[] = {
+      {"pieces", kCutPieces}, {"scissor", kCutScissor}, {"present", kCutPresent}};
+  for (const char* at = names; *at;) {
+    const std::size_t length = std::strcspn(at, ",");
+    for (const auto& k : known)
+      if (std::strlen(k.name) == length && std::strncmp(at, k.name, length) == 0) cuts |= k.bit;
+    at += length;
+    if (*at == ',') ++at;
+  }
+  return cuts;
+}
+
 FrameReport::FrameReport(bool paced, double (*cpuSeconds)(), std::string path, bool skipsEqualFrames)
-    : paced_(paced), skipsEqualFrames_(skipsEqualFrames), cpuSeconds_(cpuSeconds), path_(std::move(path)) {}
+    : paced_(paced), skipsEqualFrames_(skipsEqualFrames), cuts_(cutsNamed(std::getenv("GLASSFALL_BENCH_CUTS"))),
+      cpuSeconds_(cpuSeconds), path_(std::move(path)) {}
 
 void FrameReport::onFrameShown(std::int64_t counter) {
   if (frames_++ == 0) {

@@ -8,6 +8,10 @@
 
 #include "loop_hooks.h"
 
+// The FrameCut bits a comma-separated list names ("pieces,scissor,present"; "none": no cut);
+// no list: the product's cuts.
+unsigned cutsNamed(const char* names);
+
 class FrameReport : public LoopHooks {
  public:
   // `cpuSeconds` reads the process's user + kernel time so far.
@@ -15,6 +19,8 @@ class FrameReport : public LoopHooks {
 
   bool paced() const override { return paced_; }
   bool skipsEqualFrames() const override { return skipsEqualFrames_; }
+  // GLASSFALL_BENCH_CUTS, read once (see cutsNamed).
+  unsigned cuts() const override { return cuts_; }
   void onFrameShown(std::int64_t counter) override;
   // Writes "frames N\ndrawn D\nwall S\ncpu S\n": N frame intervals over S seconds on the frame
   // clock, D of those frames drawn (the others equal to the last drawn one).
@@ -23,6 +29,7 @@ class FrameReport : public LoopHooks {
  private:
   bool paced_;
   bool skipsEqualFrames_;
+  unsigned cuts_;
   double (*cpuSeconds_)();
   std::string path_;
   long long frames_ = 0;

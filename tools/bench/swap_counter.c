@@ -1,5 +1,6 @@
 /* Benchmark-only preload library: counts glXSwapBuffers and eglSwapBuffers calls of any GL program (ours or a
- * peer) into a small shared file, so a benchmark can read frames shown from outside while the
+ * peer), and the presents reached through glXGetProcAddress and eglGetProcAddress (glXCopySubBufferMESA,
+ * eglSwapBuffersWithDamageKHR/EXT), into a small shared file, so a benchmark can read frames shown from outside while the
  * program runs, whatever way it is later ended.
  *
  *   GLASSFALL_SWAP_COUNTER=/path/file LD_PRELOAD=libswap_counter.so program ...
@@ -9,6 +10,7 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <string.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <sys/mman.h>
@@ -60,3 +62,50 @@ unsigned eglSwapBuffers(void* display, void* surface) {
   countSwap();
   return ok;
 }
+
+typedef void (*CopyFunction)(void*, unsigned long, int, int, int, int);
+typedef unsigned (*DamageFunction)(void*, void*, int*, int);
+typedef void* (*LookUp)(const char*);
+static CopyFunction realCopy;
+static DamageFunction realDamageKhr, realDamageExt;
+
+static void countedCopy(void* display, unsigned long drawable, int x, int y, int width, int height) {
+  realCopy(display, drawable, x, y, width, height);
+  countSwap();
+}
+
+static unsigned countedDamageKhr(void* display, void* surface, int* rects, int count) {
+  const unsigned ok = realDamageKhr(display, surface, rects, count);
+  countSwap();
+  return ok;
+}
+
+static unsigned countedDamageExt(void* display, void* surface, int* rects, int count) {
+  const unsigned ok = realDamageExt(display, surface, rects, count);
+  countSwap();
+  return ok;
+}
+
+/* The real look-up's answer, or a counting stand-in for a present. */
+static void* lookUp(const char* caller, const char* name) {
+  LookUp real = (LookUp)dlsym(RTLD_NEXT, caller);
+  void* found = real ? real(name) : NULL;
+  if (!found || !name) return found;
+  if (strcmp(name, "glXCopySubBufferMESA") == 0) {
+    realCopy = (CopyFunction)found;
+    return (void*)countedCopy;
+  }
+  if (strcmp(name, "eglSwapBuffersWithDamageKHR") == 0) {
+    realDamageKhr = (DamageFunction)found;
+    return (void*)countedDamageKhr;
+  }
+  if (strcmp(name, "eglSwapBuffersWithDamageEXT") == 0) {
+    realDamageExt = (DamageFunction)found;
+    return (void*)countedDamageExt;
+  }
+  return found;
+}
+
+void* glXGetProcAddressARB(const char* name) { return lookUp("glXGetProcAddressARB", name); }
+void* glXGetProcAddress(const char* name) { return lookUp("glXGetProcAddress", name); }
+void* eglGetProcAddress(const char* name) { return lookUp("eglGetProcAddress", name); }

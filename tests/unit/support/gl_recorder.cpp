@@ -109,6 +109,7 @@ void GLAPIENTRY glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w) { record(
 void GLAPIENTRY glClear(GLbitfield mask) { record("glClear", {double(mask)}); }
 void GLAPIENTRY glDepthFunc(GLenum func) { record("glDepthFunc", {double(func)}); }
 void GLAPIENTRY glEnable(GLenum cap) { record("glEnable", {double(cap)}); }
+void GLAPIENTRY glScissor(GLint x, GLint y, GLsizei w, GLsizei h) { record("glScissor", {double(x), double(y), double(w), double(h)}); }
 void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { record("glViewport", {double(x), double(y), double(w), double(h)}); }
 void GLAPIENTRY glBindTexture(GLenum target, GLuint name) { record("glBindTexture", {double(target), double(name)}); }
 void GLAPIENTRY glTexParameterf(GLenum target, GLenum pname, GLfloat value) {
