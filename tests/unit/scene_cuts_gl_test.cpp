@@ -109,7 +109,9 @@ TEST(SceneOnMesa, FramesDrawnOnlyWhereTheyChangeKeepEveryPixel) {
     EXPECT_GT(limited, 80) << "age " << age << ": too few frames drawn in part to prove the cut";
     EXPECT_GT(empty, 20) << "age " << age << ": the screen never emptied";
     EXPECT_GT(leftovers, 15) << "age " << age << ": no frame left pixels of an older one";
-    if (age == 3) EXPECT_GT(wrongWithoutAge, 0) << "the buffer's age made no difference";
+    if (age == 3) {
+      EXPECT_GT(wrongWithoutAge, 0) << "the buffer's age made no difference";
+    }
   }
   usePictureFromMemory(nullptr);
   snapshotTexture.release();
