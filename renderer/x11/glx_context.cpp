@@ -90,11 +90,23 @@ int GlxContext::bufferAge() const {
 
 bool GlxContext::present(const ScreenRect& changed, int width, int height) {
   XErrorTrap trap(display_);
-  if (present_ == Present::copy) {
+  if (present_ == Present::copy && (width != copiedWidth_ || height != copiedHeight_)) {
+    // A copy never tells the GL that the window changed size: its back buffer would keep the
+    // old one, and the window's new part would never be drawn. Swaps do; the frame drawn before
+    // the GL saw the new size and the first one drawn at it go out whole, as swaps.
+    copiedWidth_ = width;
+    copiedHeight_ = height;
+    wholeSwaps_ = 2;
+  }
+  if (present_ == Present::copy && wholeSwaps_ > 0) {
+    glXSwapBuffers(display_, window_);
+    --wholeSwaps_;
+    presented_ = false;  // a swap's back buffer holds nothing known
+  } else if (present_ == Present::copy) {
     const ScreenRect part = intersect(changed, {0, 0, width, height});
     // The copy flushes the GL's work first; nothing changed, nothing to copy.
     if (!part.empty()) copy_(display_, window_, part.left, part.bottom, part.width(), part.height());
-    // The first frame is drawn whole; every later one keeps the back buffer whole.
+    // The back buffer keeps the frame just shown.
     presented_ = true;
   } else {
     glXSwapBuffers(display_, window_);

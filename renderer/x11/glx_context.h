@@ -36,5 +36,7 @@ class GlxContext {
   enum class Present { agedSwap, copy, swap } present_ = Present::swap;
   using CopyProc = void (*)(Display*, GLXDrawable, int, int, int, int);
   CopyProc copy_ = nullptr;
-  bool presented_ = false;  // a copy has filled the back buffer at least once
+  bool presented_ = false;  // the back buffer holds the frame a copy showed last
+  int copiedWidth_ = 0, copiedHeight_ = 0;  // the window's size at the last copy
+  int wholeSwaps_ = 0;                      // swaps still due after a size change
 };

@@ -15,6 +15,7 @@
 #include "frame_loop.h"
 #include "gl_api.h"
 #include "scene.h"
+#include "scene_on_mesa.h"
 #include "screen_bounds.h"
 
 namespace {
@@ -56,14 +57,7 @@ std::time_t cutsSeed() { return 7; }
 TEST(SceneOnMesa, FramesDrawnOnlyWhereTheyChangeKeepEveryPixel) {
   HeadlessGl context;
   ASSERT_TRUE(context.open(kCutsWidth, kCutsHeight)) << "no EGL pbuffer with a depth buffer on Mesa";
-  const int pw = 320, ph = 240;
-  std::vector<unsigned char> bytes(std::size_t((pw * 3 + 3) / 4 * 4) * ph);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
-  PictureRows picture{pw, ph, bytes.data()};
-  usePictureFromMemory(&picture);
-  sceneCalendarTime = cutsSeed;
-  screenWidth = kCutsWidth;
-  screenHeight = kCutsHeight;
+  const DetailedScene scene(kCutsWidth, kCutsHeight, cutsSeed);
   const Image stale(std::size_t(kCutsWidth) * kCutsHeight * 4, 0xa5);  // a buffer never drawn
 
   for (int age = 1; age <= 3; ++age) {
@@ -89,7 +83,7 @@ TEST(SceneOnMesa, FramesDrawnOnlyWhereTheyChangeKeepEveryPixel) {
       drawScene(kEverywhere, false);
       const Image whole = readBuffer();
       ASSERT_EQ(cut, whole) << "back buffer age " << age << ", frame " << frame;
-      limited += region.width() * region.height() < kCutsWidth * kCutsHeight;
+      limited += std::int64_t(region.width()) * region.height() < std::int64_t(kCutsWidth) * kCutsHeight;
       empty += bounds.empty();
       // The same frame drawn only over its own pieces leaves the older frame's behind, and, over
       // a buffer two frames old, drawn as if it held the last frame: the cut's checks have teeth.

@@ -10,6 +10,7 @@
 #include "frame_loop.h"
 #include "gl_api.h"
 #include "scene.h"
+#include "scene_on_mesa.h"
 
 namespace {
 
@@ -29,15 +30,7 @@ std::time_t pinnedSeed() { return seed; }
 TEST(SceneOnMesa, NearestFirstDrawsThePixelsOfIndexOrder) {
   HeadlessGl context;
   ASSERT_TRUE(context.open(kWidth, kHeight)) << "no EGL pbuffer with a depth buffer on Mesa";
-  // A picture with detail everywhere, so that a piece shown in another's place would show.
-  const int pw = 320, ph = 240;
-  std::vector<unsigned char> bytes(std::size_t((pw * 3 + 3) / 4 * 4) * ph);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
-  PictureRows picture{pw, ph, bytes.data()};
-  usePictureFromMemory(&picture);
-  sceneCalendarTime = pinnedSeed;
-  screenWidth = kWidth;
-  screenHeight = kHeight;
+  const DetailedScene scene(kWidth, kHeight, pinnedSeed);
 
   int compared = 0, overlapping = 0;
   for (seed = 1; seed <= 3; ++seed) {
