@@ -185,7 +185,9 @@ class MusicTest(unittest.TestCase):
     def test_mp3_is_heard_restarts_after_its_end_and_stops_with_the_run(self):
         self.settings(2, MP3)
         sound, end_mark = self.recorded_run("mp3_run", 6.0)
-        segments = sound.segments()
+        # A drop-out of the loaded machine's sound stream (120 ms seen, within a play) is not a
+        # restart: those come a second after each end, when the player finds it stopped.
+        segments = sound.segments(gap=0.2)
         print("mp3 run segments", [(round(a, 2), round(b, 2)) for a, b in segments], "end", round(end_mark, 2))
         self.assertGreaterEqual(len(segments), 2, "the file should have started again after its end")
         for a, b in segments:
