@@ -22,9 +22,9 @@ MUSIC_DIR = "Music Tests"  # blanks on purpose: the open command must quote the 
 MP3 = f"C:\\{MUSIC_DIR}\\tone 440.mp3"  # 2.0 s at 440 Hz
 WAV = f"C:\\{MUSIC_DIR}\\tone 660.wav"  # 1.0 s at 660 Hz
 MP3_SECONDS = 2.0
-# Wine's MP3 player keeps time with its clock by dropping samples when it falls behind, so on a
-# loaded machine the 440 Hz tone reads a few per cent high (450 seen): still the MP3, and far
-# from the WAV's 660 Hz.
+# On a loaded machine the 440 Hz tone played through Wine's MP3 player has read a few per cent
+# high (450 seen; samples lost on the way, not the file's pitch): still the MP3, and far from the
+# WAV's 660 Hz.
 MP3_PITCH_TOLERANCE = 40
 # Recorded after each end: any sound left after a run or a close shows in this stretch.
 AFTER_SECONDS = 2.2
