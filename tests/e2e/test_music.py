@@ -22,10 +22,10 @@ MUSIC_DIR = "Music Tests"  # blanks on purpose: the open command must quote the 
 MP3 = f"C:\\{MUSIC_DIR}\\tone 440.mp3"  # 2.0 s at 440 Hz
 WAV = f"C:\\{MUSIC_DIR}\\tone 660.wav"  # 1.0 s at 660 Hz
 MP3_SECONDS = 2.0
-# On a loaded machine the 440 Hz tone played through Wine's MP3 player has read a few per cent
-# high (450 seen; samples lost on the way, not the file's pitch): still the MP3, and far from the
-# WAV's 660 Hz.
-MP3_PITCH_TOLERANCE = 40
+# On a loaded machine the 440 Hz tone played through Wine's MP3 player has read up to a ninth
+# high (450 to 495 seen in clean segments; samples lost on the way, not the file's pitch). The
+# check is that the MP3 is what is heard: nearer its 440 Hz than the WAV's 660.
+MP3_PITCH_TOLERANCE = 100
 # Recorded after each end: any sound left after a run or a close shows in this stretch.
 AFTER_SECONDS = 2.2
 
